@@ -1,0 +1,39 @@
+# Entry points for people and CI. Every target installs the Debian packages it
+# needs that are missing (scripts/install-deps), then configures and builds.
+BUILD ?= build
+JOBS ?= 2
+CMAKE_FLAGS ?=
+
+.PHONY: all deps configure build run test bench tsan asan screenshots clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+configure: deps
+	@[ -f $(BUILD)/build.ninja ] || cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@scripts/run-demo $(BUILD)
+
+test: build
+	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600
+
+bench: build
+	@bench/run $(BUILD)
+
+tsan:
+	@$(MAKE) --no-print-directory test BUILD=build-tsan CMAKE_FLAGS="-DQMSS_SANITIZE=thread -DCMAKE_BUILD_TYPE=Debug"
+
+asan:
+	@$(MAKE) --no-print-directory test BUILD=build-asan CMAKE_FLAGS="-DQMSS_SANITIZE=address -DCMAKE_BUILD_TYPE=Debug"
+
+screenshots: build
+	@scripts/screenshots $(BUILD)
+
+clean:
+	rm -rf build build-tsan build-asan

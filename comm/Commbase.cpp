@@ -1,0 +1,77 @@
+#include "comm/Commbase.h"
+
+#include <cstdio>
+
+#include "comm/Portmap.h"
+
+CmBase::CmBase(TModel& model, PortSettings* settings)
+    : Model(model), StatusRecord(std::make_unique<CmStatus>()), Settings(settings) {}
+
+CmBase::~CmBase() { ClosePort(); }
+
+bool CmBase::HasUpdate() { return true; }
+
+std::string CmBase::PortName() { return ComName(Config ? Config->Port : 0); }
+
+void CmBase::Command(int) {}
+
+int CmBase::GetState() { return -1; }
+
+int CmBase::TimerEvent(int event) { return event; }
+
+void CmBase::OpenPort() {
+  const int number = Config ? Config->Port : 0;
+  const std::string path = ComDevicePath(number);
+  if (path.empty() || !Port.Open(path)) throw ECommError(CommText::InvalidHandle);
+  StatusRecord->Handle = Port.Handle();
+}
+
+void CmBase::ApplySettings() { ApplySettings(Settings); }
+
+void CmBase::ApplySettings(const PortSettings* settings) {
+  PortDcb dcb;
+  if (!Port.GetSettings(dcb)) throw ECommError(CommText::CouldNotGetSettings);
+  char text[80];
+  std::snprintf(text, sizeof text, "baud=%ld parity=%c data=8 stop=1",
+                static_cast<long>(settings->BaudRate), settings->Parity);
+  // An empty parity value holds the character code 0, which ends the text
+  // early; the text then no longer parses and is refused as invalid.
+  if (!TSerialPort::BuildDcb(text, dcb)) throw ECommError(CommText::InvalidSettings);
+  dcb.EventChar = Settings ? Settings->EventChar : settings->EventChar;
+  if (!Port.SetSettings(dcb)) throw ECommError(CommText::CouldNotApplySettings);
+}
+
+void CmBase::ApplyTimeouts() {
+  PortTimeouts t;
+  t.ReadTotalConstant = 1000;
+  ApplyTimeouts(t, CommText::CouldNotApplyTimeouts);
+}
+
+void CmBase::ApplyTimeouts(const PortTimeouts& timeouts, const char* errorText) {
+  if (!Port.SetTimeouts(timeouts)) throw ECommError(errorText);
+}
+
+void CmBase::WritePort(const uint8_t* data, size_t count) {
+  size_t written = 0;
+  if (!Port.Write(data, count, written)) throw ECommError(CommText::CouldNotTransmit);
+  if (!Port.Flush()) throw ECommError(CommText::CouldNotFlush);
+}
+
+size_t CmBase::ReadPort(uint8_t* buffer, size_t count, const char* errorText) {
+  size_t got = 0;
+  if (!Port.Read(buffer, count, got)) throw ECommError(errorText);
+  return got;
+}
+
+void CmBase::DiscardPendingInput(const char* errorText) {
+  uint8_t scratch[256];
+  while (ReadPort(scratch, sizeof scratch, errorText) > 0) {
+  }
+}
+
+void CmBase::ClosePort() {
+  if (StatusRecord && StatusRecord->Handle != -1) {
+    Port.Close();
+    StatusRecord->Handle = -1;
+  }
+}

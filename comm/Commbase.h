@@ -1,0 +1,74 @@
+// The abstract base of every communication channel: a state machine that the
+// worker thread advances one Step at a time, owning one serial port.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "comm/Commconfig.h"
+#include "comm/Commerror.h"
+#include "comm/Serialport.h"
+
+class TModel;
+
+struct CmStatus {
+  std::string Medium;  // "None" for the idle channel, "Serial" otherwise
+  int Handle = -1;     // the open port, -1 when none
+};
+
+class CmBase {
+ public:
+  CmBase(TModel& model, PortSettings* settings);
+  virtual ~CmBase();
+  CmBase(const CmBase&) = delete;
+  CmBase& operator=(const CmBase&) = delete;
+
+  // In slot order.
+  virtual void Open(CmConfig* config) = 0;
+  virtual void Step() = 0;
+  virtual bool HasUpdate();
+  virtual void UpdateStatus() = 0;
+  virtual std::string PortName();
+  virtual void Command(int code);
+  virtual int GetState();
+  virtual int TimerEvent(int event);
+
+  CmStatus& Status() { return *StatusRecord; }
+
+  // Taken by the worker thread around every Step. Channels whose steps never
+  // block take it in Command and TimerEvent too, so that a command from the
+  // host thread never lands in the middle of a step.
+  std::mutex StepLock;
+  // Set by the channels whose steps never block: the model then takes
+  // StepLock around Command and TimerEvent. Channels whose steps block (they
+  // wait for replies up to a second) keep their commands lock-free instead.
+  bool SerialisedCommands = false;
+
+ protected:
+  // Port operations; each raises ECommError with its fixed text.
+  void OpenPort();
+  void ApplySettings();                              // the channel's own settings
+  void ApplySettings(const PortSettings* settings);  // baud and parity from another record
+  void ApplyTimeouts();                              // every read waits up to 1000 ms in total
+  void ApplyTimeouts(const PortTimeouts& timeouts, const char* errorText);
+  // One write of the whole frame, then a flush.
+  void WritePort(const uint8_t* data, size_t count);
+  // One read of up to count bytes under the port's time-outs.
+  size_t ReadPort(uint8_t* buffer, size_t count, const char* errorText);
+  // Reads until a read returns nothing, discarding what came.
+  void DiscardPendingInput(const char* errorText);
+  void ClosePort();
+
+  TModel& Model;
+  std::atomic<bool> AbortRequest{false};
+  std::atomic<bool> StatusChanged{false};
+  std::atomic<int32_t> DoneCount{0};
+  std::unique_ptr<CmStatus> StatusRecord;
+  CmConfig* Config = nullptr;
+  PortSettings* Settings;
+  TSerialPort Port;
+};

@@ -1,0 +1,41 @@
+// The worker thread: steps one channel until told to stop, handing the
+// channel's status to the host thread after every step.
+#pragma once
+
+#include <QThread>
+#include <atomic>
+
+#include "comm/Commconfig.h"
+
+class CmBase;
+class THost;
+
+// Set by start-up once every window exists; the thread makes no step before.
+extern std::atomic<bool> ApplicationStarted;
+
+class TCommThread : public QThread {
+ public:
+  // Calls the channel's Open on the calling (host) thread; an error there is
+  // shown by the host and dropped, and the thread runs all the same.
+  TCommThread(CmConfig* config, CmBase* channel, THost& host);
+  ~TCommThread() override;
+
+  // The terminated flag: the loop ends after the step and hand-over in progress.
+  void Terminate() { Terminated = true; }
+  bool IsTerminated() const { return Terminated; }
+  uint64_t Passes() const { return PassCount; }
+
+ protected:
+  void run() override;
+
+ private:
+  // Runs fn on the host thread and waits until it has run.
+  template <typename Fn>
+  void OnHostThread(Fn fn);
+
+  CmConfig* Config;
+  CmBase* Channel;
+  THost& Host;
+  std::atomic<bool> Terminated{false};
+  std::atomic<uint64_t> PassCount{0};
+};

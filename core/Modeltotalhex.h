@@ -1,0 +1,48 @@
+// The total hex file tool's data: four part images, each linked at the start
+// of flash, and the total image combined from them:
+//   main     0x08000000, 512 KiB  (cells 0x00000..0x7FFFF of Total)
+//   display  0x08080000,  64 KiB  (cells 0x80000..)
+//   lc comm  0x08090000,  64 KiB  (cells 0x90000..)
+//   ethernet 0x080A0000,  64 KiB  (cells 0xA0000..0xAFFFF)
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "hex/Hexfile.h"
+
+class TModelTotalHex {
+ public:
+  static constexpr int32_t FlashBase = 0x08000000;
+  static constexpr int32_t MainSize = 0x80000;
+  static constexpr int32_t PartSize = 0x10000;
+  static constexpr int32_t TotalSize = 0xB0000;
+
+  TModelTotalHex();
+
+  // Part n: 1 Main, 2 Display, 3 LcComm, 4 Ethernet; 5 Total.
+  HexFile& Image(int n);
+  static const char* PartName(int n);  // "Main", "Display", ...
+  // A new image shaped for part n (1..4), read from the file; raises
+  // HexFileError naming the file. LoadPart publishes it as part n.
+  static std::unique_ptr<HexFile> PreparePart(int n, const std::string& fileName);
+  void SetPart(int n, std::unique_ptr<HexFile> image);
+  void LoadPart(int n, const std::string& fileName);
+
+  // Builds Total from the four parts. False with nothing changed when a part
+  // is missing (Problem empty) or when a part holds data that would not land
+  // where the saved total file puts it (Problem says which part and range).
+  bool Combine();
+  const std::string& Problem() const { return CombineProblem; }
+
+  // Writes the lines of Total, CR LF after each; raises TextFileError.
+  void Save(const std::string& fileName) const;
+
+  uint8_t Shown = 0;  // 0 none, 1..4 parts, 5 total
+  bool Combined = false;
+
+ private:
+  std::unique_ptr<HexFile> Parts[6];  // index 1..5
+  std::string CombineProblem;
+};

@@ -1,0 +1,18 @@
+// Plain text files read and written line by line.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+class TextFileError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The lines of a text file, without their CR LF or LF ends. Raises
+// TextFileError naming the file when it cannot be read.
+std::vector<std::string> ReadTextLines(const std::string& fileName);
+// Writes each line followed by CR LF, replacing the file. Raises
+// TextFileError naming the file when it cannot be written.
+void WriteTextLines(const std::string& fileName, const std::vector<std::string>& lines);
