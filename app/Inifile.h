@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <unordered_map>
+#include <map>
 #include <vector>
 
 class TIniFile {
@@ -45,8 +45,9 @@ class TIniFile {
   std::string FilePath;
   std::vector<std::string> FileLines;  // the file as read, updated by writes
   // Lower-case section name -> line of its first header, so that a look-up
-  // does not scan the whole file.
-  std::unordered_map<std::string, size_t> SectionLines;
+  // does not scan the whole file. A tree, not a hash table: a hostile file
+  // cannot make it slow with colliding names.
+  std::map<std::string, size_t> SectionLines;
   // The file exists but could not be read: writes are refused rather than
   // replacing it with a file that holds only the new keys.
   bool Unreadable = false;
