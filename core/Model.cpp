@@ -12,6 +12,7 @@
 TModel::TModel(THost& host, bool writeIniAtExit)
     : HostRef(host),
       WriteIniAtExit(writeIniAtExit),
+      ChannelFactory(CreateChannel),
       tmCommTimeout([this](uint64_t generation) { ReplyTimerExpired(generation); }) {
   const TIniFile ini(HostRef.IniFileName());
   SwDl.SetOperation(OperationIdOf(ini.ReadString("CONFIG", "OPERATION", "None")));
@@ -70,7 +71,7 @@ void TModel::Restart(CmConfig& config) {
   ChannelSettings.reset();
   if (const PortSettings* settings = SwDl.OpState(config.Operation < OperationCount ? config.Operation : 0).Settings.get())
     ChannelSettings = std::make_unique<PortSettings>(*settings);
-  Channel = CreateChannel(*this, config, ChannelSettings.get());
+  Channel = ChannelFactory(*this, config, ChannelSettings.get());
   Thread = std::make_unique<TCommThread>(&config, Channel.get(), HostRef);
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,7 +16,11 @@
 
 class CmBase;
 class TCommThread;
+class TModel;
 class THost;
+
+using TChannelFactory =
+    std::function<std::unique_ptr<CmBase>(TModel&, const CmConfig&, PortSettings*)>;
 
 class TModel {
  public:
@@ -44,6 +49,9 @@ class TModel {
   int ChannelState() const;
 
   bool ThreadRunning() const;
+  // Which channel Restart builds; the default serves each operation with its
+  // device channel. Tests put channels of their own here.
+  void SetChannelFactory(TChannelFactory factory) { ChannelFactory = std::move(factory); }
   CmBase* CurrentChannel() const { return Channel.get(); }
   TCommThread* CurrentThread() const { return Thread.get(); }
   THost& Host() const { return HostRef; }
@@ -63,6 +71,7 @@ class TModel {
   THost& HostRef;
   bool WriteIniAtExit;
   bool ShuttingDown = false;
+  TChannelFactory ChannelFactory;
   std::unique_ptr<PortSettings> ChannelSettings;  // the running channel's copy
   std::unique_ptr<CmBase> Channel;
   std::unique_ptr<TCommThread> Thread;

@@ -1,0 +1,55 @@
+// A channel for the core tests: counts its steps and records the commands
+// and timer events it receives; can be told to fail in Open or in a step.
+#pragma once
+
+#include <atomic>
+#include <mutex>
+#include <vector>
+
+#include "comm/Commbase.h"
+#include "core/Model.h"
+
+class TRecordingChannel : public CmBase {
+ public:
+  explicit TRecordingChannel(TModel& model, PortSettings* settings = nullptr)
+      : CmBase(model, settings) {
+    Status().Medium = "Serial";
+    SerialisedCommands = true;
+  }
+
+  void Open(CmConfig* config) override {
+    Config = config;
+    if (FailOpen) throw ECommError(CommText::InvalidHandle);
+  }
+  void Step() override {
+    ++Steps;
+    if (FailStepAt > 0 && Steps == FailStepAt) throw ECommError(CommText::CouldNotRead);
+  }
+  void UpdateStatus() override { ++Updates; }
+  void Command(int code) override {
+    std::lock_guard<std::mutex> lock(RecordLock);
+    Commands.push_back(code);
+    State = code;
+  }
+  int GetState() override { return State; }
+  int TimerEvent(int event) override {
+    ++TimerEvents;
+    return event;
+  }
+
+  std::vector<int> CommandsSeen() {
+    std::lock_guard<std::mutex> lock(RecordLock);
+    return Commands;
+  }
+
+  bool FailOpen = false;
+  int FailStepAt = 0;
+  std::atomic<int> State{0};
+  std::atomic<int> Steps{0};
+  std::atomic<int> Updates{0};
+  std::atomic<int> TimerEvents{0};
+
+ private:
+  std::mutex RecordLock;
+  std::vector<int> Commands;
+};

@@ -1,0 +1,73 @@
+#include "tests/support/Testhost.h"
+
+#include <fstream>
+#include <map>
+
+#include "comm/Commthrd.h"
+#include "comm/Portmap.h"
+#include "tests/support/Eventloop.h"
+
+TTestHost::TTestHost() : IniPath(Dir.path().toStdString() + "/QMScaleService.INI") {}
+
+TTestHost::~TTestHost() {
+  Shutdown();
+  SetComOverrides({});
+}
+
+void TTestHost::LogWrite(const std::string& text) {
+  std::lock_guard<std::mutex> lock(LogLock);
+  LogText += text;
+}
+
+void TTestHost::ShowError(const std::string& message) {
+  std::lock_guard<std::mutex> lock(LogLock);
+  ErrorList.push_back(message);
+}
+
+void TTestHost::WriteIni(const std::string& text) {
+  std::ofstream(IniPath, std::ios::binary) << text;
+}
+
+void TTestHost::MapPort(int number, const std::string& path) {
+  std::map<int, std::string> overrides = ComOverrides();
+  overrides[number] = path;
+  SetComOverrides(overrides);
+}
+
+void TTestHost::Start() {
+  ModelPtr = std::make_unique<TModel>(*this);
+  Model = ModelPtr.get();
+  Controller = std::make_unique<TController>(*ModelPtr);
+  Config.Operation = ModelPtr->SwDl.GetOperation();
+  ApplicationStarted = true;
+  ModelPtr->Restart(Config);
+}
+
+void TTestHost::Shutdown() {
+  if (!ModelPtr) return;
+  CloseRequested = true;
+  ModelPtr->StopCommunication();
+  RunUntil([this] { return !ModelPtr->ThreadRunning(); }, 30000);
+  TimerCommClose.stop();
+  Controller.reset();
+  ModelPtr.reset();
+  Model = nullptr;
+}
+
+bool TTestHost::RestartAndWait(int timeoutMs) {
+  const int before = UpdateCalls;
+  CloseRequested = false;
+  RestartPending = true;
+  ModelPtr->StopCommunication();
+  return RunUntil([&] { return !RestartPending && UpdateCalls > before; }, timeoutMs);
+}
+
+std::string TTestHost::Log() const {
+  std::lock_guard<std::mutex> lock(LogLock);
+  return LogText;
+}
+
+std::vector<std::string> TTestHost::Errors() const {
+  std::lock_guard<std::mutex> lock(LogLock);
+  return ErrorList;
+}

@@ -1,0 +1,59 @@
+// A host for tests: records what the core asks of "the main window" (log
+// text, errors shown, view calls, closing) and keeps its INI file and log in
+// a temporary folder of its own.
+#pragma once
+
+#include <QTemporaryDir>
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "core/Controller.h"
+#include "core/Host.h"
+#include "core/Model.h"
+
+class TTestHost : public THost {
+ public:
+  TTestHost();
+  ~TTestHost() override;
+
+  void LogWrite(const std::string& text) override;
+  void ShowError(const std::string& message) override;
+  void ViewStateChanged() override { ++StateChangedCalls; }
+  void ViewUpdate() override { ++UpdateCalls; }
+  void CloseMainWindow() override { ++CloseCalls; }
+  std::string IniFileName() const override { return IniPath; }
+
+  // Writes INI text before the model is created.
+  void WriteIni(const std::string& text);
+  // Points COMn at a device path through the "PORTS" override.
+  void MapPort(int number, const std::string& path);
+  // Creates the model (reading the INI) and the controller, sets
+  // ApplicationStarted, and starts the first channel for Config.
+  void Start();
+  // Stops the thread the way the main window does at exit and waits until
+  // it has ended; then destroys the model (which writes its INI keys).
+  void Shutdown();
+  // Stops the thread and waits for the 100 ms restart to complete.
+  bool RestartAndWait(int timeoutMs = 10000);
+
+  std::string Log() const;
+  std::vector<std::string> Errors() const;
+  std::string Folder() const { return Dir.path().toStdString(); }
+
+  std::unique_ptr<TModel> ModelPtr;
+  std::unique_ptr<TController> Controller;
+  std::atomic<int> StateChangedCalls{0};
+  std::atomic<int> UpdateCalls{0};
+  std::atomic<int> CloseCalls{0};
+  std::atomic<int> Restarts{0};
+
+ private:
+  QTemporaryDir Dir;
+  std::string IniPath;
+  mutable std::mutex LogLock;
+  std::string LogText;
+  std::vector<std::string> ErrorList;
+};
