@@ -20,17 +20,24 @@ build: configure
 run: build
 	@scripts/run-demo $(BUILD)
 
+TEST_ENV ?=
+
 test: build
-	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600
+	@cd $(BUILD) && $(TEST_ENV) ctest --output-on-failure -j $(JOBS) --timeout 900
 
 bench: build
 	@bench/run $(BUILD)
 
+# Sanitizer runs: any report fails the test that produced it.
 tsan:
-	@$(MAKE) --no-print-directory test BUILD=build-tsan CMAKE_FLAGS="-DQMSS_SANITIZE=thread -DCMAKE_BUILD_TYPE=Debug"
+	@$(MAKE) --no-print-directory test BUILD=build-tsan \
+	  CMAKE_FLAGS="-DQMSS_SANITIZE=thread -DCMAKE_BUILD_TYPE=Debug" \
+	  TEST_ENV="TSAN_OPTIONS='suppressions=$(CURDIR)/tests/tsan.supp halt_on_error=0 exitcode=66'"
 
 asan:
-	@$(MAKE) --no-print-directory test BUILD=build-asan CMAKE_FLAGS="-DQMSS_SANITIZE=address -DCMAKE_BUILD_TYPE=Debug"
+	@$(MAKE) --no-print-directory test BUILD=build-asan \
+	  CMAKE_FLAGS="-DQMSS_SANITIZE=address -DCMAKE_BUILD_TYPE=Debug" \
+	  TEST_ENV="ASAN_OPTIONS='detect_leaks=1' UBSAN_OPTIONS='print_stacktrace=1 halt_on_error=1'"
 
 screenshots: build
 	@scripts/screenshots $(BUILD)

@@ -1,6 +1,5 @@
 #include "comm/Commthrd.h"
 
-#include <QMetaObject>
 #include <mutex>
 #include <thread>
 
@@ -20,11 +19,24 @@ TCommThread::TCommThread(CmConfig* config, CmBase* channel, THost& host)
   start();
 }
 
-TCommThread::~TCommThread() { wait(); }
+TCommThread::~TCommThread() { WaitEnded(); }
+
+bool TCommThread::HasEnded() {
+  std::lock_guard<std::mutex> lock(EndLock);
+  return Ended;
+}
+
+void TCommThread::WaitEnded() {
+  {
+    std::unique_lock<std::mutex> lock(EndLock);
+    EndSignal.wait(lock, [this] { return Ended; });
+  }
+  wait();
+}
 
 template <typename Fn>
 void TCommThread::OnHostThread(Fn fn) {
-  QMetaObject::invokeMethod(Host.Context(), fn, Qt::BlockingQueuedConnection);
+  Host.Context()->RunAndWait(fn);
 }
 
 void TCommThread::run() {
@@ -58,4 +70,10 @@ void TCommThread::run() {
 
   Host.CommEnded = true;
   OnHostThread([this] { Host.CommEndRoutine(); });
+
+  // Notified under the lock: a waiter may destroy this object as soon as it
+  // sees Ended.
+  std::lock_guard<std::mutex> lock(EndLock);
+  Ended = true;
+  EndSignal.notify_all();
 }

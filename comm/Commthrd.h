@@ -4,6 +4,8 @@
 
 #include <QThread>
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 
 #include "comm/Commconfig.h"
 
@@ -24,6 +26,11 @@ class TCommThread : public QThread {
   void Terminate() { Terminated = true; }
   bool IsTerminated() const { return Terminated; }
   uint64_t Passes() const { return PassCount; }
+  // Whether the thread body has finished, and waiting for it. These go
+  // through a standard mutex the body releases last, so that everything the
+  // thread did is ordered before what the waiter does next.
+  bool HasEnded();
+  void WaitEnded();
 
  protected:
   void run() override;
@@ -38,4 +45,7 @@ class TCommThread : public QThread {
   THost& Host;
   std::atomic<bool> Terminated{false};
   std::atomic<uint64_t> PassCount{0};
+  std::mutex EndLock;
+  std::condition_variable EndSignal;
+  bool Ended = false;
 };

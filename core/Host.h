@@ -14,6 +14,7 @@
 #include <string>
 
 #include "comm/Commconfig.h"
+#include "core/Hostcall.h"
 
 class TModel;
 
@@ -42,9 +43,8 @@ class THost {
   // TimerCommClose's handler: rebuild channel and thread for Config.
   void TimerCommCloseTimer();
 
-  // A QObject living on the host thread, the target of the worker thread's
-  // blocking hand-overs.
-  QObject* Context() { return &HostContext; }
+  // Lives on the host thread: the worker thread's hand-overs run through it.
+  THostCall* Context() { return &HostContext; }
 
   CmConfig Config;
   TModel* Model = nullptr;  // set by the host once it created the model
@@ -56,5 +56,5 @@ class THost {
   QTimer TimerCommClose;  // 100 ms, one-shot, disabled at start
 
  private:
-  QObject HostContext;
+  THostCall HostContext;
 };

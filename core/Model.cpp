@@ -36,7 +36,8 @@ TModel::~TModel() {
     // its hand-overs until it has left, so that it is never left blocked in
     // one while this thread waits for it.
     Thread->Terminate();
-    while (!Thread->wait(5)) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    while (!Thread->HasEnded()) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 5);
+    Thread->WaitEnded();
   }
   Thread.reset();
   Channel.reset();
@@ -58,7 +59,7 @@ void TModel::WriteIniKeys() {
 void TModel::Restart(CmConfig& config) {
   if (ShuttingDown) return;
   if (Thread) {
-    Thread->wait();
+    Thread->WaitEnded();
     HostRef.CommEnded = true;
     Thread.reset();
   }
@@ -172,4 +173,4 @@ void TModel::ReplyTimerExpired(uint64_t generation) {
 
 int TModel::ChannelState() const { return Channel ? Channel->GetState() : -1; }
 
-bool TModel::ThreadRunning() const { return Thread && !Thread->isFinished(); }
+bool TModel::ThreadRunning() const { return Thread && !Thread->HasEnded(); }

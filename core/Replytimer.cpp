@@ -1,6 +1,5 @@
 #include "core/Replytimer.h"
 
-#include <QMetaObject>
 #include <QThread>
 
 TReplyTimer::TReplyTimer(std::function<void(uint64_t)> onExpiry) : OnExpiry(std::move(onExpiry)) {
@@ -19,7 +18,7 @@ void TReplyTimer::Post(std::function<void()> fn) {
   if (QThread::currentThread() == Context.thread())
     fn();
   else
-    QMetaObject::invokeMethod(&Context, std::move(fn), Qt::QueuedConnection);
+    Context.Post(std::move(fn));
 }
 
 void TReplyTimer::Start(int milliseconds) {

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <functional>
 
+#include "core/Hostcall.h"
+
 class TReplyTimer {
  public:
   // onExpiry runs on the host thread with the generation that expired.
@@ -24,7 +26,7 @@ class TReplyTimer {
  private:
   void Post(std::function<void()> fn);
 
-  QObject Context;  // lives on the host thread (the thread that built the timer)
+  THostCall Context;  // lives on the host thread (the thread that built the timer)
   QTimer Timer;
   std::function<void(uint64_t)> OnExpiry;
   std::atomic<uint64_t> CurrentGeneration{0};

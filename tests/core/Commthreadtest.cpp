@@ -58,7 +58,7 @@ TEST(CommThread, MakesNoStepBeforeTheApplicationHasStarted) {
     ApplicationStarted = true;
     EXPECT_TRUE(RunUntil([&] { return channel.Steps > 0; }));
     thread.Terminate();
-    EXPECT_TRUE(RunUntil([&] { return thread.isFinished(); }));
+    EXPECT_TRUE(RunUntil([&] { return thread.HasEnded(); }));
   }
   EXPECT_EQ(host2.CloseCalls, 0);
 }
