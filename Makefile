@@ -4,7 +4,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test bench tsan asan screenshots clean
+.PHONY: all deps configure build run test bench tsan asan fuzz screenshots clean
 
 all: build
 
@@ -39,8 +39,11 @@ asan:
 	  CMAKE_FLAGS="-DQMSS_SANITIZE=address -DCMAKE_BUILD_TYPE=Debug" \
 	  TEST_ENV="ASAN_OPTIONS='detect_leaks=1' UBSAN_OPTIONS='print_stacktrace=1 halt_on_error=1'"
 
+fuzz:
+	@scripts/fuzz
+
 screenshots: build
 	@scripts/screenshots $(BUILD)
 
 clean:
-	rm -rf build build-tsan build-asan
+	rm -rf build build-tsan build-asan build-fuzz
