@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "hex/Cellarray.h"
+
 // One record line, read and rewritten field by field by character position
 // (1-based, no trimming).
 class HexString {
@@ -84,7 +86,11 @@ class HexFile {
 
   int32_t UsedLength() const;
   int32_t BlockLength(int32_t address, int32_t count) const;
-  int32_t ByteAt(int32_t address) const;
+  int32_t ByteAt(int32_t address) const {
+    // At or above the base address an address, below it a cell index.
+    const int64_t index = address >= Base ? int64_t{address} - Base : int64_t{address};
+    return index >= 0 && index < CellCount ? Cells.Get(static_cast<size_t>(index)) : -1;
+  }
   int32_t FilledCount() const;  // number of cells holding a byte
 
   void Assign(const HexFile& other);
@@ -98,10 +104,10 @@ class HexFile {
   bool Loaded = false;
   std::string Name;
   std::unique_ptr<std::vector<std::string>> LineList;
-  std::vector<int32_t> Cells;
+  CellArray Cells;
   mutable std::atomic<int32_t> CachedUsedLength{-1};
   HexLoadReport LastReport;
 
-  void ReadLines(bool honourSegmentRecords);
+  void ReadRecordsFromLines(bool honourSegmentRecords);
   int32_t ScanUsedLength() const;
 };

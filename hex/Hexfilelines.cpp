@@ -1,0 +1,82 @@
+#include "hex/Hexfilelines.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string_view>
+#include <system_error>
+
+#include "hex/Hexfile.h"
+
+namespace {
+
+HexFileError ReadError(const std::string& fileName, int error) {
+  return HexFileError("Could not read HEX file \"" + fileName + "\": " + std::generic_category().message(error));
+}
+
+class OpenFile {
+ public:
+  explicit OpenFile(const std::string& fileName) : Fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC)) {
+    if (Fd < 0) throw ReadError(fileName, errno);
+  }
+  ~OpenFile() { ::close(Fd); }
+  OpenFile(const OpenFile&) = delete;
+  OpenFile& operator=(const OpenFile&) = delete;
+  int Fd;
+};
+
+void AddLine(std::vector<std::string>& lines, std::string_view line) {
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  lines.emplace_back(line);
+}
+
+}  // namespace
+
+std::unique_ptr<std::vector<std::string>> ReadHexFileLines(const std::string& fileName) {
+  OpenFile file(fileName);
+  struct stat st {};
+  if (::fstat(file.Fd, &st) != 0) throw ReadError(fileName, errno);
+  if (S_ISDIR(st.st_mode)) throw ReadError(fileName, EISDIR);
+
+  auto lines = std::make_unique<std::vector<std::string>>();
+  // Records of 16 data bytes take 45 characters a line. Room beyond what is
+  // used costs address space only, never touched memory.
+  if (S_ISREG(st.st_mode)) lines->reserve(static_cast<size_t>(st.st_size) / 24 + 16);
+
+  // The file goes through one small buffer, each line copied straight into
+  // its entry; a whole-file buffer would cost as much memory again as the
+  // lines themselves.
+  constexpr size_t ChunkSize = 64 * 1024;
+  const auto chunk = std::make_unique_for_overwrite<char[]>(ChunkSize);
+  std::string cut;  // the start of a line that the end of a chunk cut off
+  for (;;) {
+    const ssize_t got = ::read(file.Fd, chunk.get(), ChunkSize);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      throw ReadError(fileName, errno);
+    }
+    if (got == 0) break;
+    const char* p = chunk.get();
+    const char* const end = p + got;
+    while (p < end) {
+      const char* eol = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+      if (!eol) {
+        cut.append(p, end);
+        break;
+      }
+      if (cut.empty()) {
+        AddLine(*lines, std::string_view(p, static_cast<size_t>(eol - p)));
+      } else {
+        cut.append(p, eol);
+        AddLine(*lines, cut);
+        cut.clear();
+      }
+      p = eol + 1;
+    }
+  }
+  if (!cut.empty()) AddLine(*lines, cut);
+  return lines;
+}
