@@ -1,0 +1,89 @@
+#include "comm/Commparul.h"
+
+#include "core/Host.h"
+#include "core/Model.h"
+
+CmParUl::CmParUl(TModel& model, PortSettings* settings) : CmBase(model, settings) {
+  Status().Medium = "Serial";
+  // Steps never wait for the device: the model serialises commands with them,
+  // so a start never clears the lines in the middle of a step's hand-over.
+  SerialisedCommands = true;
+}
+
+CmParUl::~CmParUl() = default;
+
+void CmParUl::Open(CmConfig* config) {
+  try {
+    Config = config;
+    OpenPort();
+    PortSettings copy = *Settings;
+    ApplySettings(&copy);
+    ApplyTimeouts(PortTimeouts{PortTimeouts::MaxDword, 0, 0, 0, 0}, CommText::CouldNotApplyTimeouts);
+    State_ = Idle;
+  } catch (...) {
+    State_ = PortError;
+    throw;
+  }
+}
+
+void CmParUl::Command(int code) {
+  if (code == 1 && State_ == Idle) {
+    State_ = Receiving;
+    // What the device sent while nobody listened is dropped. This runs on the
+    // host thread, where no port error may escape: the next step raises it.
+    try {
+      DiscardPendingInput(CommText::CouldNotReadEmpty);
+    } catch (const ECommError& e) {
+      DeferredPortError = e.what();
+    }
+    LineLength = 0;  // a partial line of the last reception is dropped
+    ReceiveCount = 0;
+    Model.SwDl.ClearReceivedLines();
+    LineReceived = false;
+  } else if (code == 0 && State_ == Receiving) {
+    State_ = Idle;
+  }
+}
+
+void CmParUl::TakeByte(uint8_t b) {
+  Line[LineLength++] = static_cast<char>(b);
+  if (b == '\n') {
+    int32_t end = LineLength - 1;
+    if (end > 0 && Line[end - 1] == '\r') --end;
+    Model.SwDl.AddReceivedLine(std::string(Line, static_cast<size_t>(end)));
+    LineReceived = true;
+    LineLength = 0;
+  }
+  // A longer line keeps its first 255 characters: further ones overwrite the
+  // last place until the LF comes.
+  while (LineLength >= LineBufferSize) --LineLength;
+}
+
+void CmParUl::Step() {
+  if (!DeferredPortError.empty()) {
+    const std::string message = std::move(DeferredPortError);
+    DeferredPortError.clear();
+    throw ECommError(message);
+  }
+  if (State_ != Receiving) return;
+  ReceiveCount = ReadPort(Receive, sizeof Receive, CommText::CouldNotRead);
+  for (size_t i = 0; i < ReceiveCount; ++i) TakeByte(Receive[i]);
+}
+
+std::string CmParUl::StatusText() const {
+  switch (State_.load()) {
+    case Idle:
+      return "Ready to start receiving";
+    case Receiving:
+      return "Receiving";
+    case PortError:
+      return "Error!";
+    default:
+      return "-";
+  }
+}
+
+void CmParUl::UpdateStatus() {
+  Model.SwDl.StateText.Set(StatusText());
+  if (LineReceived.exchange(false)) Model.Host().ViewStateChanged();
+}

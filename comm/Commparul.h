@@ -1,0 +1,45 @@
+// The channel of operations 4 and 5, "Parameters from device to PC": listens
+// to the plain-text lines the device sends, cuts the byte stream into lines
+// (LF ends a line, a CR before it is dropped, a line keeps its first 255
+// characters) and hands each line to the model. Sends nothing.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "comm/Commbase.h"
+
+class CmParUl : public CmBase {
+ public:
+  enum State : int8_t { Idle = 0, Receiving = 1, PortError = 2 };
+
+  static constexpr int LineBufferSize = 256;
+
+  CmParUl(TModel& model, PortSettings* settings);
+  ~CmParUl() override;
+
+  void Open(CmConfig* config) override;
+  void Step() override;
+  void UpdateStatus() override;
+  // 1 starts a reception in state 0 (input emptied, old lines cleared);
+  // 0 ends it in state 1.
+  void Command(int code) override;
+  int GetState() override { return State_; }
+
+  std::string StatusText() const;
+
+ private:
+  void TakeByte(uint8_t b);
+
+  std::atomic<int8_t> State_{Idle};
+  uint8_t Receive[256] = {};
+  size_t ReceiveCount = 0;
+  char Line[LineBufferSize] = {};
+  int32_t LineLength = 0;
+  std::atomic<bool> LineReceived{false};
+  // An error of the input emptying done on the host thread by a start; the
+  // next Step raises it on the worker thread.
+  std::string DeferredPortError;
+};

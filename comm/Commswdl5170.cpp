@@ -1,0 +1,312 @@
+#include "comm/Commswdl5170.h"
+
+#include "core/Host.h"
+#include "core/Model.h"
+#include "hex/Hexfile.h"
+
+namespace {
+
+// Requests and their answers (answer = request + 1), with the answers' data lengths.
+constexpr uint8_t CmdConnect = 0x00;
+constexpr uint8_t CmdRevision = 0xE0;
+constexpr uint8_t CmdSetBaud = 0xE2;
+constexpr uint8_t CmdSignature = 0xE4;
+constexpr uint8_t CmdBlock = 0xE8;
+constexpr uint8_t CmdPoll = 0xEA;
+constexpr int ConnectAnswerLength = 3;
+constexpr int RevisionAnswerLength = 10;
+constexpr int SetBaudAnswerLength = 1;
+constexpr int SignatureAnswerLength = 1;
+constexpr int PollAnswerLength = 5;
+constexpr int BlockAnswerLength = 6;
+
+// Device status bits.
+constexpr uint8_t TakesBlock = 0x08;
+constexpr uint8_t TakesClosingFrame = 0x04;
+
+// The flash unlock signature: the software-data-protection command cycles of
+// an 8-bit parallel flash (three unlock pairs, the commands 0x80 and 0xA0).
+struct SignatureEntry {
+  uint32_t Address;
+  uint8_t Byte;
+};
+constexpr SignatureEntry UnlockSignature[8] = {
+    {0x5555, 0xAA}, {0x2AAA, 0x55}, {0x5555, 0x80}, {0x5555, 0xAA},
+    {0x2AAA, 0x55}, {0x5555, 0xAA}, {0x2AAA, 0x55}, {0x5555, 0xA0},
+};
+constexpr int SignatureLength = 8 * 5 + 1;
+
+void PutLe32(uint8_t* at, uint32_t value) {
+  for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+}  // namespace
+
+CmSwDl5170::CmSwDl5170(TModel& model, PortSettings* settings)
+    : CmBase(model, settings), Link(Port, model.ReplyTimer()) {
+  Status().Medium = "Serial";
+  // Steps never wait for the device: the model may serialise commands and
+  // reply time-outs with them.
+  SerialisedCommands = true;
+}
+
+CmSwDl5170::~CmSwDl5170() = default;
+
+void CmSwDl5170::ApplySlowRate() {
+  PortSettings slow = *Settings;
+  slow.BaudRate = 1200;
+  ApplySettings(&slow);
+}
+
+void CmSwDl5170::Open(CmConfig* config) {
+  try {
+    Config = config;
+    OpenPort();
+    ApplySlowRate();
+    ApplyTimeouts(PortTimeouts{PortTimeouts::MaxDword, 0, 0, 0, 0}, CommText::CouldNotApplyTimeouts);
+    State_ = Model.SwDl.HasData() ? Ready : NoImage;
+  } catch (...) {
+    State_ = PortError;
+    throw;
+  }
+}
+
+void CmSwDl5170::Send(uint8_t command, const uint8_t* data, int count) {
+  Link.EmptyInput();
+  Link.SendFrame(Frame::Address, command, data, count);
+  Model.StartReplyTimer(ReplyTimeoutMs);
+  State_ = static_cast<int8_t>(State_ + 1);
+}
+
+bool CmSwDl5170::Answer(uint8_t command, int length) {
+  uint8_t address = 0;
+  uint8_t received = 0;
+  int n = 0;
+  if (!Link.ReadFrame(address, received, AnswerData, n)) return false;
+  if (address != Frame::Address || received != command + 1 || n != length) return false;
+  Model.StopReplyTimer();
+  return true;
+}
+
+void CmSwDl5170::SendSignatureFrame() {
+  // Before the data the unlock signature with final byte 0; after the data
+  // (the closing frame) forty zero bytes and final byte 1.
+  uint8_t data[SignatureLength] = {};
+  if (!Done) {
+    for (int i = 0; i < 8; ++i) {
+      PutLe32(data + 5 * i, UnlockSignature[i].Address);
+      data[5 * i + 4] = UnlockSignature[i].Byte;
+    }
+  }
+  data[SignatureLength - 1] = Done ? 1 : 0;
+  Send(CmdSignature, data, SignatureLength);
+}
+
+bool CmSwDl5170::FetchNextBlock() {
+  auto cell = [this](int32_t address) { return Image ? Image->ByteAt(address) : -1; };
+  // Stretches of 0xFF and empty cells are erased flash already: skip them.
+  int32_t address = CurrentAddress;
+  while (address < ImageEnd && (cell(address) < 0 || cell(address) == 0xFF)) ++address;
+  if (address >= ImageEnd) {
+    CurrentAddress = ImageEnd;
+    Done = true;
+    return false;
+  }
+  CurrentAddress = address;
+  PutLe32(BlockBuffer, static_cast<uint32_t>(address));
+  int count = 0;
+  while (count < MaxBlock && address < ImageEnd) {
+    const int32_t b = cell(address);
+    BlockBuffer[4 + count] = b < 0 ? 0xFF : static_cast<uint8_t>(b);
+    ++count;
+    ++address;
+  }
+  // The next scan starts after the whole window, even when its trailing 0xFF
+  // bytes are not sent.
+  CurrentAddress = address;
+  while (count > 1 && BlockBuffer[4 + count - 1] == 0xFF) --count;
+  BlockLength = count;
+  return true;
+}
+
+void CmSwDl5170::AfterDeviceStatus() {
+  if (Done) {
+    State_ = (DeviceStatus & TakesClosingFrame) ? SendSignature : SendPoll;
+  } else if (DeviceStatus & TakesBlock) {
+    State_ = FetchNextBlock() ? SendBlock : SendPoll;
+  } else {
+    State_ = SendPoll;
+  }
+}
+
+void CmSwDl5170::Step() {
+  if (!DeferredPortError.empty()) {
+    const std::string message = std::move(DeferredPortError);
+    DeferredPortError.clear();
+    throw ECommError(message);
+  }
+  switch (State_.load()) {
+    case StartRequested:
+      Image = Model.SwDl.CurrentImage();
+      CurrentAddress = ImageStart;
+      Done = false;
+      Attempts = 0;
+      State_ = SendConnect;
+      break;
+    case SendConnect:
+      Send(CmdConnect, nullptr, 0);
+      break;
+    case WaitConnect:
+      if (Answer(CmdConnect, ConnectAnswerLength)) State_ = SendRevision;
+      break;
+    case SendRevision:
+      Send(CmdRevision, nullptr, 0);
+      break;
+    case WaitRevision:
+      if (Answer(CmdRevision, RevisionAnswerLength)) State_ = SendBaudRate;
+      break;
+    case SendBaudRate: {
+      // Request and answer still travel at 1200 baud.
+      uint8_t data[4];
+      PutLe32(data, static_cast<uint32_t>(Settings->BaudRate));
+      Send(CmdSetBaud, data, 4);
+      break;
+    }
+    case WaitBaudRate:
+      if (Answer(CmdSetBaud, SetBaudAnswerLength)) {
+        ApplySettings(Settings);
+        State_ = SendSignature;
+      }
+      break;
+    case SendSignature:
+      SendSignatureFrame();
+      break;
+    case WaitSignature:
+      if (Answer(CmdSignature, SignatureAnswerLength)) {
+        if (Done) {
+          StatusChanged = true;
+          ++DoneCount;
+          ApplySlowRate();
+          Image.reset();
+          State_ = Ready;
+        } else {
+          State_ = SendPoll;
+        }
+      }
+      break;
+    case SendPoll:
+      Send(CmdPoll, nullptr, 0);
+      break;
+    case WaitPoll:
+      if (Answer(CmdPoll, PollAnswerLength)) {
+        DeviceStatus = AnswerData[0];
+        AfterDeviceStatus();
+      }
+      break;
+    case SendBlock:
+      // The block buffer is unchanged since the block was fetched, so a
+      // resend after a time-out sends the same bytes.
+      Send(CmdBlock, BlockBuffer, 4 + BlockLength);
+      break;
+    case WaitBlock:
+      if (Answer(CmdBlock, BlockAnswerLength)) {
+        DeviceStatus = AnswerData[1];
+        // Done is clear here: a block is only sent while data is left.
+        AfterDeviceStatus();
+      }
+      break;
+    default:  // no image, ready, port error: nothing to do
+      break;
+  }
+}
+
+void CmSwDl5170::Command(int code) {
+  if (code == 1) {
+    const int8_t was = State_;
+    if (was == Ready) return;
+    // Without a loaded image there is nothing to download: the channel shows
+    // so instead of offering a run that would only unlock and close the flash.
+    State_ = Model.SwDl.HasData() ? Ready : NoImage;
+    Image.reset();
+    DoneCount = 0;
+    StatusChanged = true;
+    // The port never opened: there is no line to return to 1200 baud.
+    if (was == PortError || !Port.IsOpen()) return;
+    // This runs on the host thread, where no port error may escape; the next
+    // step raises it on the worker thread, which shows it and has the channel
+    // rebuilt (and the port opened afresh at 1200 baud).
+    try {
+      ApplySlowRate();
+    } catch (const ECommError& e) {
+      DeferredPortError = e.what();
+    }
+  } else if (code == 2) {
+    if (State_ != Ready) return;
+    Attempts = 0;  // "Connecting 0" from the start, not the last run's count
+    State_ = StartRequested;
+  }
+}
+
+int CmSwDl5170::TimerEvent(int event) {
+  if (event != 2) return event;
+  // The request that timed out goes out again.
+  switch (State_.load()) {
+    case WaitConnect:
+      ++Attempts;
+      State_ = SendConnect;
+      break;
+    case WaitRevision:
+    case WaitBaudRate:
+    case WaitSignature:
+    case WaitPoll:
+    case WaitBlock:
+      State_ = static_cast<int8_t>(State_ - 1);
+      break;
+    default:
+      break;
+  }
+  return event;
+}
+
+std::string CmSwDl5170::StatusText() const {
+  switch (State_.load()) {
+    case NoImage:
+      return "No file opened for download";
+    case Ready:
+      return DoneCount > 0 ? "Download done. Ready for new download" : "Ready for download";
+    case StartRequested:
+    case SendConnect:
+    case WaitConnect:
+      return "Connecting " + std::to_string(Attempts);
+    case PortError:
+      return "Error!";
+    case SendRevision:
+    case WaitRevision:
+      return "Aqquiring BIOS revision";
+    case SendBaudRate:
+    case WaitBaudRate:
+      return "Setting baudrate at " + std::to_string(Settings->BaudRate) + " baud";
+    case SendSignature:
+    case WaitSignature:
+      return "Transferring Flash Unlock Signature";
+    case SendPoll:
+    case WaitPoll:
+    case SendBlock:
+    case WaitBlock:
+      return "Transferring data";
+    default:
+      return "-";
+  }
+}
+
+std::string CmSwDl5170::ProgressText() const {
+  const int8_t s = State_;
+  if (s < SendPoll || s > WaitBlock) return {};
+  return std::to_string(static_cast<uint32_t>(CurrentAddress - ImageStart));
+}
+
+void CmSwDl5170::UpdateStatus() {
+  Model.SwDl.StateText.Set(StatusText());
+  Model.SwDl.AddressText.Set(ProgressText());
+  if (StatusChanged.exchange(false)) Model.Host().ViewStateChanged();
+}

@@ -1,0 +1,88 @@
+// The channel of operation 2, "Software Download - TRX5170L": programs the
+// 128 KiB image (0xE0000..0xFFFFF) through the device's framed boot loader.
+// A run connects at 1200 baud, switches both ends to the configured rate,
+// unlocks the flash with a fixed signature, streams the image in blocks of at
+// most 64 bytes paced by the status byte the device reports, sends the
+// closing signature and returns to 1200 baud.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "comm/Commbase.h"
+#include "comm/Commframe.h"
+
+class HexFile;
+
+class CmSwDl5170 : public CmBase {
+ public:
+  // One state per protocol step; sending states are even, the waiting state
+  // of each request is the one after it.
+  enum State : int8_t {
+    NoImage = 0,
+    Ready = 1,
+    StartRequested = 2,
+    PortError = 3,
+    SendConnect = 4,
+    WaitConnect = 5,
+    SendRevision = 6,
+    WaitRevision = 7,
+    SendBaudRate = 8,
+    WaitBaudRate = 9,
+    SendSignature = 10,
+    WaitSignature = 11,
+    SendPoll = 12,
+    WaitPoll = 13,
+    SendBlock = 14,
+    WaitBlock = 15,
+  };
+
+  static constexpr int32_t ImageStart = 0xE0000;
+  static constexpr int32_t ImageEnd = 0x100000;  // first address after the image
+  static constexpr int MaxBlock = 64;
+  static constexpr int ReplyTimeoutMs = 500;
+
+  CmSwDl5170(TModel& model, PortSettings* settings);
+  ~CmSwDl5170() override;
+
+  void Open(CmConfig* config) override;
+  void Step() override;
+  void UpdateStatus() override;
+  void Command(int code) override;
+  int GetState() override { return State_; }
+  int TimerEvent(int event) override;
+
+  // The status and progress texts of the current state.
+  std::string StatusText() const;
+  std::string ProgressText() const;
+
+ private:
+  void Send(uint8_t command, const uint8_t* data, int count);
+  // Reads the answer frame of the state's request: true for a frame from the
+  // device with the expected command and data length.
+  bool Answer(uint8_t command, int length);
+  void SendSignatureFrame();
+  // Scans the image from CurrentAddress for the next block; false (and the
+  // done flag set) when no data is left.
+  bool FetchNextBlock();
+  // After a poll or block answer: the next block, a poll, or the closing frame.
+  void AfterDeviceStatus();
+  void ApplySlowRate();  // the port back to 1200 baud, parity as configured
+
+  std::atomic<int8_t> State_{NoImage};
+  int32_t CurrentAddress = ImageStart;
+  bool Done = false;
+  int32_t BlockLength = 0;
+  uint8_t BlockBuffer[4 + MaxBlock] = {};  // address (LSB first), then the data
+  uint8_t DeviceStatus = 0;
+  int32_t Attempts = 0;
+  // An error of a port call made on the host thread (re-applying 1200 baud in
+  // Command); the next Step raises it on the worker thread.
+  std::string DeferredPortError;
+
+  std::shared_ptr<const HexFile> Image;  // the image of the run in progress
+  TFrameLink Link;
+  uint8_t AnswerData[Frame::MaxData] = {};
+};

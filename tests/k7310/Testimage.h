@@ -1,0 +1,27 @@
+// A K7310 total image for tests: 0xB0000 cells from 0x08000000 (-1 empty),
+// with the four processors' parts at their fixed places; written out as an
+// Intel HEX file for the download view's Open.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+inline constexpr int32_t TotalImageSize = 0xB0000;
+// Part offsets and sizes in the total image, for processors 1 to 4.
+inline constexpr int32_t PartOffset[5] = {0, 0x00000, 0x80000, 0x90000, 0xA0000};
+inline constexpr int32_t PartSize[5] = {0, 0x80000, 0x10000, 0x10000, 0x10000};
+
+struct TTestImage {
+  std::vector<int> Cells = std::vector<int>(TotalImageSize, -1);
+
+  // Random bytes (from seed) at offset .. offset + length - 1 of a part.
+  void Fill(int processor, int32_t offset, int32_t length, uint64_t seed);
+  void Clear(int processor, int32_t offset, int32_t length);
+  // What the processor's flash must hold afterwards: the part up to its last
+  // filled cell, empty cells as 0xFF.
+  std::vector<uint8_t> Part(int processor) const;
+  // Writes Intel HEX (16-byte data records, extended linear address records,
+  // correct checksums) and returns the path.
+  std::string WriteHex(const std::string& path) const;
+};
