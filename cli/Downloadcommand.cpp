@@ -1,0 +1,229 @@
+// qmss download k7310|trx5170l FILE --port PORT: a firmware download through
+// the operation's channel, as the download view runs it: the file loaded
+// through the controller, the run started, its progress shown from the
+// channel's texts, until the run has completed, failed, timed out or been
+// stopped.
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "cli/Clihost.h"
+#include "cli/Commands.h"
+#include "cli/Imageshapes.h"
+#include "cli/Lineoptions.h"
+#include "cli/Progress.h"
+#include "core/Modelswdl.h"
+#include "core/Useraction.h"
+
+namespace {
+
+const char* const DownloadUsage =
+    "Usage: qmss download k7310|trx5170l FILE --port PORT [--baud N] [--parity N|E|O]\n"
+    "                     [--timeout S] [--force] [--ini FILE]\n"
+    "  PORT      COMn (see qmss ports) or a device path such as /dev/ttyUSB0\n"
+    "  --baud, --parity  line settings (default: the operation's section of the INI, else 1200 E)\n"
+    "  --timeout S       give the run up after S seconds (default 600)\n"
+    "  --force           download even when the file's load report shows problems\n"
+    "Exit: 0 done, 1 failed/timed out/stopped, 2 usage or unreadable file, 3 load report problems\n";
+
+constexpr double DefaultTimeoutSeconds = 600;
+
+// The channels' own texts that tell how a run ended.
+const char* const DoneText = "Download done. Ready for new download";
+const char* const ReadyText = "Ready for download";
+const char* const GoText = "Re-booting device";
+
+// Watches one run through the channel's texts (set after every step) and
+// tells completion from everything else: a K7310 run that ends with the final
+// reboot counts itself ("Download done"); one whose last processor is not the
+// Ethernet processor ends in "Ready for download" right after that processor's
+// Go. A TRX5170L run counts itself when the closing frame was answered.
+class TDownloadRun {
+ public:
+  TDownloadRun(TCliHost& host, std::shared_ptr<const HexFile> image, bool k7310)
+      : Host(host), Image(std::move(image)), K7310(k7310), Progress(stderr) {}
+
+  // Called for each of the three texts as the channel's status hand-over
+  // sets them one after the other. The end of a run is told from the state
+  // text at once; the progress line is drawn once the hand-over is complete.
+  void TextChanged() {
+    const std::string state = Host.TheModel().SwDl.StateText.Get();
+    if (Started && !Stopping && !Host.Finished() && state != PreviousState) {
+      const bool completed = state == DoneText || (K7310 && state == ReadyText && PreviousState == GoText);
+      if (completed) {
+        Progress.Show(state, "", "", -1, 0);
+        Progress.Message("qmss download: done (" + state + ")");
+        Host.Finish(ExitDone);
+      }
+    }
+    PreviousState = state;
+    if (!DrawPending) {
+      DrawPending = true;
+      QTimer::singleShot(0, Host.Context(), [this] { Draw(); });
+    }
+  }
+
+  // Time-out and Ctrl-C: the run is stopped as the Abort button stops it.
+  void Stop(const std::string& why) {
+    if (Host.Finished()) return;
+    Stopping = true;
+    Progress.Message("qmss download: " + why + "; stopping the run");
+    UASwDlAbort abort;
+    Host.TheController().Execute(abort);
+    Host.Finish(ExitFailed);
+  }
+
+  void Start() {
+    Started = true;
+    UASwDlStart start;
+    Host.TheController().Execute(start);
+  }
+
+  TProgress& Output() { return Progress; }
+
+ private:
+  void Draw() {
+    DrawPending = false;
+    if (Host.Finished()) return;
+    TModelSwDl& swdl = Host.TheModel().SwDl;
+    const std::string& address = swdl.AddressText.Get();
+    const std::string& unit = swdl.UnitText.Get();
+    long done = -1, total = 0;
+    if (!address.empty()) {
+      done = std::strtol(address.c_str(), nullptr, 10);
+      total = PartLength(unit);
+    }
+    Progress.Show(swdl.StateText.Get(), address, unit, done, total);
+  }
+
+  long PartLength(const std::string& unit) const {
+    if (!K7310) return Image->UsedLength();
+    for (int p = 0; p < 4; ++p)
+      if (unit == K7310Ranges[p].Name) return ProcessorUsedLength(*Image, p);
+    return 0;
+  }
+
+  TCliHost& Host;
+  std::shared_ptr<const HexFile> Image;
+  bool K7310;
+  TProgress Progress;
+  bool Started = false;
+  bool Stopping = false;
+  bool DrawPending = false;
+  std::string PreviousState;
+};
+
+// What the image holds, one line; false when a K7310 image has nothing for
+// any processor (the run would end at once without talking to the device).
+bool DescribeImage(const HexFile& image, bool k7310, std::string& text) {
+  if (!k7310) {
+    text = "used length " + std::to_string(image.UsedLength()) + ", " + std::to_string(image.FilledCount()) +
+           " bytes with data";
+    return true;
+  }
+  bool any = false;
+  for (int p = 0; p < 4; ++p) {
+    const int32_t used = ProcessorUsedLength(image, p);
+    if (used <= 0) continue;
+    text += std::string(text.empty() ? "" : ", ") + K7310Ranges[p].Name + " " + std::to_string(used) + " bytes";
+    any = true;
+  }
+  return any;
+}
+
+}  // namespace
+
+int RunDownloadCommand(const std::vector<std::string>& args) {
+  TCliArgs parsed;
+  std::string error;
+  if (!parsed.Parse(args, {QMSS_LINE_OPTIONS, {"--force", false}, {"--help", false}}, error)) {
+    std::fprintf(stderr, "qmss download: %s\n%s", error.c_str(), DownloadUsage);
+    return ExitUsage;
+  }
+  if (parsed.Has("--help")) {
+    std::fputs(DownloadUsage, stdout);
+    return ExitDone;
+  }
+  if (parsed.Positional().size() != 2) {
+    std::fprintf(stderr, "qmss download: give the device kind and one HEX file\n%s", DownloadUsage);
+    return ExitUsage;
+  }
+  const std::string& kind = parsed.Positional()[0];
+  const std::string& fileName = parsed.Positional()[1];
+  if (kind != "k7310" && kind != "trx5170l") {
+    std::fprintf(stderr, "qmss download: unknown device \"%s\" (k7310 or trx5170l)\n", kind.c_str());
+    return ExitUsage;
+  }
+  const bool k7310 = kind == "k7310";
+  const uint8_t operation = k7310 ? 1 : 2;
+
+  TLineOptions line;
+  if (!ReadLineOptions(parsed, DefaultTimeoutSeconds, line, error)) {
+    std::fprintf(stderr, "qmss download: %s\n", error.c_str());
+    return ExitUsage;
+  }
+
+  // The file is read, as the operation reads it, before the port is opened:
+  // a file that is no good never touches the device.
+  std::shared_ptr<HexFile> image;
+  {
+    TModelSwDl reader;
+    reader.SetOperation(operation);
+    try {
+      image = reader.PrepareImage(fileName);
+    } catch (const HexFileError& e) {
+      std::fprintf(stderr, "qmss download: %s\n", e.what());
+      return ExitUsage;
+    }
+  }
+  const HexLoadReport& report = image->Report();
+  if (!report.Clean()) {
+    std::fputs(LoadReportLines(report, "qmss download: " + fileName + ": ").c_str(), stderr);
+    if (!parsed.Has("--force")) {
+      std::fprintf(stderr, "qmss download: not downloaded; check the file, or give --force to download it as read\n");
+      return ExitLoadReport;
+    }
+  }
+  std::string contents;
+  if (!DescribeImage(*image, k7310, contents)) {
+    std::fprintf(stderr, "qmss download: %s holds no data for any of the four processors (0x08000000 to 0x080AFFFF)\n",
+                 fileName.c_str());
+    return ExitUsage;
+  }
+
+  TCliHost host(line.IniPath);
+  TDownloadRun run(host, image, k7310);
+  host.OnTextChanged = [&run] { run.TextChanged(); };
+  host.OnBeforeMessage = [&run] { run.Output().End(); };
+  host.OnStop = [&run] { run.Stop("stopped"); };
+  host.OnTimeout = [&run, &line] {
+    run.Stop("no end of the run within " + std::to_string(static_cast<long>(line.TimeoutSeconds)) + " s");
+  };
+
+  if (!host.Start(operation, line.Port, line.Baud, line.Parity)) {
+    std::fprintf(stderr, "qmss download: could not use %s; check the device path, that no other program holds the port and that you may open it (group dialout)\n",
+                 PortDescription(line.Port).c_str());
+    return ExitFailed;
+  }
+  const TModelSwDl& swdl = host.TheModel().SwDl;
+  run.Output().Message("qmss download: " + fileName + " (" + contents + ") to " + PortDescription(line.Port) +
+                       " at " + std::to_string(swdl.GetBaudRate()) + " baud, parity " +
+                       std::string(1, swdl.GetParity() ? swdl.GetParity() : '?'));
+
+  UASwDlFileLoad load;
+  load.FileName = fileName;
+  load.Prepared = image;
+  host.TheController().Execute(load);
+  host.SetTimeout(line.TimeoutSeconds);
+  run.Start();
+
+  const int code = host.Run();
+  run.Output().End();
+  const bool portFailed = host.ErrorsShown() > 0;
+  host.Shutdown();
+  if (portFailed)
+    std::fprintf(stderr, "qmss download: the run failed on %s; check the cable and that the device is powered\n",
+                 PortDescription(line.Port).c_str());
+  return code;
+}

@@ -1,0 +1,45 @@
+#include "cli/Imageshapes.h"
+
+#include "hex/Hexfile.h"
+
+namespace {
+constexpr TImageShape Shapes[] = {
+    {"k7310", 0xB0000, 0x08000000},
+    {"trx5170l", 0x20000, 0x000E0000},
+    {"main", 0x80000, 0x08000000},
+    {"part", 0x10000, 0x08000000},
+};
+}  // namespace
+
+const TImageShape* FindImageShape(const std::string& name) {
+  for (const TImageShape& shape : Shapes)
+    if (name == shape.Name) return &shape;
+  return nullptr;
+}
+
+std::string ImageShapeNames() {
+  std::string names;
+  for (const TImageShape& shape : Shapes) names += (names.empty() ? "" : "|") + std::string(shape.Name);
+  return names;
+}
+
+int32_t ProcessorUsedLength(const HexFile& image, int processor) {
+  const TProcessorRange& range = K7310Ranges[processor];
+  return image.BlockLength(range.Start, range.Size);
+}
+
+uint32_t StampedChecksum(const HexFile& image) {
+  uint32_t value = 0;
+  for (int i = 3; i >= 0; --i) {
+    const int32_t cell = image.ByteAt(Trx5170ChecksumAddress + i);
+    value = (value << 8) | static_cast<uint32_t>(cell < 0 ? 0xFF : cell);
+  }
+  return value;
+}
+
+std::string LoadReportLines(const HexLoadReport& report, const std::string& prefix) {
+  std::string text;
+  if (report.HasRecordProblems()) text += prefix + report.RecordProblemText() + "\n";
+  if (report.HasOutside()) text += prefix + report.OutsideText() + "\n";
+  return text;
+}

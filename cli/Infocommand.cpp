@@ -1,0 +1,97 @@
+// qmss info FILE [--image SHAPE] [--bin OUT]: what a HEX file holds once read
+// into an image, and the image as a binary.
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "cli/Cliargs.h"
+#include "cli/Commands.h"
+#include "cli/Imageshapes.h"
+#include "hex/Hexfile.h"
+
+namespace {
+
+const char* const InfoUsage =
+    "Usage: qmss info FILE [--image k7310|trx5170l|main|part] [--bin OUT]\n"
+    "  --image SHAPE  the image the file is read into (default k7310: 704 KiB at 0x08000000)\n"
+    "  --bin OUT      write the image from its first cell to its last filled one, empty cells as 0xFF\n";
+
+// Cells 0 to used length - 1, empty cells as 0xFF, in one write.
+bool WriteBinary(const HexFile& image, const std::string& fileName) {
+  const int32_t used = image.UsedLength();
+  std::vector<unsigned char> bytes(used > 0 ? static_cast<size_t>(used) : 0);
+  for (int32_t k = 0; k < used; ++k) {
+    const int32_t v = image.ByteAt(k);  // below the base: a cell index
+    bytes[static_cast<size_t>(k)] = static_cast<unsigned char>(v < 0 ? 0xFF : v);
+  }
+  FILE* out = std::fopen(fileName.c_str(), "wb");
+  if (!out) return false;
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+  return std::fclose(out) == 0 && written;
+}
+
+}  // namespace
+
+int RunInfoCommand(const std::vector<std::string>& args) {
+  TCliArgs parsed;
+  std::string error;
+  if (!parsed.Parse(args, {{"--image", true}, {"--bin", true}, {"--help", false}}, error)) {
+    std::fprintf(stderr, "qmss info: %s\n%s", error.c_str(), InfoUsage);
+    return ExitUsage;
+  }
+  if (parsed.Has("--help")) {
+    std::fputs(InfoUsage, stdout);
+    return ExitDone;
+  }
+  if (parsed.Positional().size() != 1) {
+    std::fprintf(stderr, "qmss info: give one HEX file\n%s", InfoUsage);
+    return ExitUsage;
+  }
+  const TImageShape* shape = FindImageShape(parsed.Value("--image", "k7310"));
+  if (!shape) {
+    std::fprintf(stderr, "qmss info: unknown image \"%s\" (%s)\n", parsed.Value("--image").c_str(),
+                 ImageShapeNames().c_str());
+    return ExitUsage;
+  }
+
+  const std::string& fileName = parsed.Positional()[0];
+  auto image = std::make_unique<HexFile>(shape->Size, shape->Base);
+  try {
+    image->Load(fileName);
+  } catch (const HexFileError& e) {
+    std::fprintf(stderr, "qmss info: %s\n", e.what());
+    return ExitUsage;
+  }
+  const bool trx = shape->Base == 0x000E0000;
+  // The TRX5170L download sends the image with its checksum stamped in, as
+  // loading it for that operation does.
+  if (trx) image->StampChecksum();
+
+  const HexLoadReport& report = image->Report();
+  std::printf("file: %s\n", fileName.c_str());
+  std::printf("image: %s, 0x%X cells at 0x%08X\n", shape->Name, static_cast<unsigned>(shape->Size),
+              static_cast<unsigned>(shape->Base));
+  std::printf("records: %d\n", report.RecordCount);
+  std::printf("used length: %d\n", image->UsedLength());
+  std::printf("filled bytes: %d\n", image->FilledCount());
+  if (std::string(shape->Name) == "k7310") {
+    for (int p = 0; p < 4; ++p) {
+      const TProcessorRange& range = K7310Ranges[p];
+      std::printf("used %s: %d (from 0x%08X)\n", range.Name, ProcessorUsedLength(*image, p),
+                  static_cast<unsigned>(range.Start));
+    }
+  }
+  if (trx) std::printf("checksum: 0x%08X at 0x%05X\n", StampedChecksum(*image), static_cast<unsigned>(Trx5170ChecksumAddress));
+  if (report.Clean()) {
+    std::printf("load report: clean\n");
+  } else {
+    std::printf("load report:\n%s", LoadReportLines(report, "  ").c_str());
+  }
+  std::fflush(stdout);
+
+  if (parsed.Has("--bin") && !WriteBinary(*image, parsed.Value("--bin"))) {
+    std::fprintf(stderr, "qmss info: could not write \"%s\"\n", parsed.Value("--bin").c_str());
+    return ExitFailed;
+  }
+  return ExitDone;
+}

@@ -1,0 +1,54 @@
+#include "cli/Lineoptions.h"
+
+#include <cctype>
+#include <cstdio>
+
+#include "app/Inifile.h"
+#include "cli/Cliini.h"
+#include "cli/Cliport.h"
+#include "comm/Portmap.h"
+#include "comm/Serialport.h"
+
+namespace {
+
+// Whether the serial layer can set up a line with these settings, so that a
+// mistyped rate is a usage error and not a failed run.
+bool SettingsUsable(int baud, char parity) {
+  char text[80];
+  std::snprintf(text, sizeof text, "baud=%ld parity=%c data=8 stop=1", static_cast<long>(baud), parity);
+  PortDcb dcb;
+  return TSerialPort::BuildDcb(text, dcb);
+}
+
+}  // namespace
+
+bool ReadLineOptions(const TCliArgs& args, double defaultTimeout, TLineOptions& out, std::string& error) {
+  out.IniPath = CliIniPath(args.Value("--ini"));
+  if (args.Has("--baud")) {
+    long long baud = 0;
+    if (!ParseInteger(args.Value("--baud"), baud) || baud <= 0 || baud > 4000000 ||
+        !SettingsUsable(static_cast<int>(baud), 'N')) {
+      error = "unsupported baud rate \"" + args.Value("--baud") + "\" (e.g. 1200, 9600, 115200)";
+      return false;
+    }
+    out.Baud = static_cast<int>(baud);
+  }
+  if (args.Has("--parity")) {
+    const std::string text = args.Value("--parity");
+    const char letter = text.size() == 1 ? static_cast<char>(std::toupper(static_cast<unsigned char>(text[0]))) : 0;
+    if (letter == 0 || !SettingsUsable(1200, letter)) {
+      error = "unsupported parity \"" + text + "\" (N, E or O)";
+      return false;
+    }
+    out.Parity = letter;
+  }
+  out.TimeoutSeconds = defaultTimeout;
+  if (args.Has("--timeout") && !ParseSeconds(args.Value("--timeout"), out.TimeoutSeconds)) {
+    error = "bad time-out \"" + args.Value("--timeout") + "\" (seconds, greater than 0)";
+    return false;
+  }
+  const TIniFile ini(out.IniPath);
+  return ResolvePort(ini, args.Value("--port"), out.Port, error);
+}
+
+std::string PortDescription(int port) { return ComName(port) + " (" + ComDevicePath(port) + ")"; }

@@ -1,0 +1,282 @@
+// qmss params send FILE --port PORT: the parameter download, each parameter
+// read, written and read back, with the table the log gets.
+// qmss params receive --port PORT: the parameter upload, the lines the
+// device sends, stored as the view's Stop stores them.
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+
+#include "cli/Clihost.h"
+#include "cli/Commands.h"
+#include "cli/Lineoptions.h"
+#include "cli/Progress.h"
+#include "core/Modelswdl.h"
+#include "core/Textfile.h"
+#include "core/Useraction.h"
+
+namespace {
+
+const char* const ParamsUsage =
+    "Usage: qmss params send FILE --port PORT [--baud N] [--parity C] [--timeout S] [--ini FILE]\n"
+    "       qmss params receive --port PORT [--out FILE] [--idle S] [--timeout S] [--test]\n"
+    "                           [--baud N] [--parity C] [--ini FILE]\n"
+    "send:     each parameter of FILE (lines \"Par.12: Description :3\" or \"12:3\") is read,\n"
+    "          written and read back; exit 0 when every one was read back (default --timeout 300)\n"
+    "receive:  prints the lines the device sends; after the first line, stops after --idle\n"
+    "          seconds of silence (default 2) or on Ctrl-C, writes CPSTORE.TXT here and --out;\n"
+    "          exit 1 when nothing arrived within --timeout (default 60). Operation\n"
+    "          \"Parameters from device to PC - DOWNLOAD\", with --test the \"- TEST\" one\n"
+    "PORT is COMn or a device path; line settings default to the operation's INI section.\n";
+
+constexpr double DefaultSendTimeoutSeconds = 300;
+constexpr double DefaultReceiveTimeoutSeconds = 60;
+constexpr double DefaultIdleSeconds = 2;
+constexpr uint8_t ParameterDownload = 3;
+constexpr uint8_t ParameterUploadTest = 4;
+constexpr uint8_t ParameterUploadDownload = 5;
+
+struct TSendItem {
+  int32_t Number;
+  std::string FileValue;
+};
+
+// The parameters in the order the channel sends them, from the library's
+// own reading of the file.
+std::vector<TSendItem> SendSequence(const std::string& fileName) {
+  TModelSwDl reader;
+  reader.SetOperation(ParameterDownload);
+  reader.LoadFile(fileName);
+  std::vector<TSendItem> items;
+  int32_t after = -1, number = 0;
+  std::string value;
+  while (reader.NextParameter(after, number, value)) {
+    items.push_back({number, value});
+    after = number;
+  }
+  return items;
+}
+
+std::string Row(const std::string& number, const std::string& previous, const std::string& file,
+                const std::string& fresh) {
+  char text[512];
+  std::snprintf(text, sizeof text, "%3s  %-10s  %-10s  %-10s", number.c_str(), previous.c_str(), file.c_str(),
+                fresh.c_str());
+  return text;
+}
+
+int Send(const std::vector<std::string>& words, const TCliArgs& parsed) {
+  std::string error;
+  if (words.size() != 1) {
+    std::fprintf(stderr, "qmss params send: give one parameter file\n%s", ParamsUsage);
+    return ExitUsage;
+  }
+  const std::string& fileName = words[0];
+  TLineOptions line;
+  if (!ReadLineOptions(parsed, DefaultSendTimeoutSeconds, line, error)) {
+    std::fprintf(stderr, "qmss params send: %s\n", error.c_str());
+    return ExitUsage;
+  }
+
+  std::vector<TSendItem> sequence;
+  try {
+    for (int lineNumber : OversizedParameterLines(ReadTextLines(fileName)))
+      std::fprintf(stderr, "qmss params send: %s line %d: parameter number above 65535, skipped\n",
+                   fileName.c_str(), lineNumber);
+    sequence = SendSequence(fileName);
+  } catch (const TextFileError& e) {
+    std::fprintf(stderr, "qmss params send: %s\n", e.what());
+    return ExitUsage;
+  }
+  if (sequence.empty()) {
+    std::fprintf(stderr, "qmss params send: %s holds no parameter line to send\n", fileName.c_str());
+    return ExitUsage;
+  }
+
+  TCliHost host(line.IniPath);
+  TProgress progress(stderr, "parameters");
+  host.OnBeforeMessage = [&] { progress.End(); };
+  TParameterResults rows;
+  size_t printed = 0;
+  bool started = false;
+  auto finishIfComplete = [&] {
+    if (started && !host.Finished() && printed >= sequence.size() && host.TheModel().ChannelState() == 1) {
+      progress.Message("qmss params send: done, " + std::to_string(printed) + " parameters read back");
+      host.Finish(ExitDone);
+    }
+  };
+  host.OnStateChanged = [&] {
+    TModelSwDl& swdl = host.TheModel().SwDl;
+    if (!swdl.ParameterTableChanged.exchange(false)) return;
+    TParameterResults taken = swdl.TakeParameterResults();
+    rows.ParNumbers.insert(rows.ParNumbers.end(), taken.ParNumbers.begin(), taken.ParNumbers.end());
+    rows.PreviousValues.insert(rows.PreviousValues.end(), taken.PreviousValues.begin(), taken.PreviousValues.end());
+    rows.NewValues.insert(rows.NewValues.end(), taken.NewValues.begin(), taken.NewValues.end());
+    const size_t complete = std::min({rows.ParNumbers.size(), rows.PreviousValues.size(), rows.NewValues.size()});
+    if (printed < complete) progress.End();
+    for (; printed < complete; ++printed) {
+      const std::string file = printed < sequence.size() ? sequence[printed].FileValue : std::string();
+      std::printf("%s\n", Row(rows.ParNumbers[printed], rows.PreviousValues[printed], file, rows.NewValues[printed]).c_str());
+      // The device holds at most 7 characters of a value.
+      if (rows.NewValues[printed] != file.substr(0, 7))
+        std::fprintf(stderr, "qmss params send: parameter %s reads back \"%s\", the file gives \"%s\"\n",
+                     rows.ParNumbers[printed].c_str(), rows.NewValues[printed].c_str(), file.c_str());
+    }
+    std::fflush(stdout);
+    finishIfComplete();
+  };
+  host.OnTextChanged = [&] {
+    if (!host.Finished())
+      progress.Show(host.TheModel().SwDl.StateText.Get(), "", "", static_cast<long>(printed),
+                    static_cast<long>(sequence.size()));
+    finishIfComplete();
+  };
+  auto stop = [&](const std::string& why) {
+    if (host.Finished()) return;
+    progress.Message("qmss params send: " + why + " after " + std::to_string(printed) + " of " +
+                     std::to_string(sequence.size()) + " parameters; stopping");
+    UASwDlAbort abort;
+    host.TheController().Execute(abort);
+    host.Finish(ExitFailed);
+  };
+  host.OnStop = [&] { stop("stopped"); };
+  host.OnTimeout = [&] { stop("time-out"); };
+
+  if (!host.Start(ParameterDownload, line.Port, line.Baud, line.Parity)) {
+    std::fprintf(stderr, "qmss params send: could not use %s\n", PortDescription(line.Port).c_str());
+    return ExitFailed;
+  }
+  UASwDlFileLoad load;
+  load.FileName = fileName;
+  try {
+    host.TheController().Execute(load);
+  } catch (const TextFileError& e) {
+    std::fprintf(stderr, "qmss params send: %s\n", e.what());
+    return ExitUsage;
+  }
+  std::printf("No.  Previous    File        New\n");
+  std::fflush(stdout);
+  host.SetTimeout(line.TimeoutSeconds);
+  started = true;
+  UASwDlStart start;
+  host.TheController().Execute(start);
+
+  const int code = host.Run();
+  progress.End();
+  host.Shutdown();
+  return code;
+}
+
+int Receive(const std::vector<std::string>& words, const TCliArgs& parsed) {
+  std::string error;
+  if (!words.empty()) {
+    std::fprintf(stderr, "qmss params receive: takes no file (use --out FILE)\n%s", ParamsUsage);
+    return ExitUsage;
+  }
+  TLineOptions line;
+  if (!ReadLineOptions(parsed, DefaultReceiveTimeoutSeconds, line, error)) {
+    std::fprintf(stderr, "qmss params receive: %s\n", error.c_str());
+    return ExitUsage;
+  }
+  double idleSeconds = DefaultIdleSeconds;
+  if (parsed.Has("--idle") && !ParseSeconds(parsed.Value("--idle"), idleSeconds)) {
+    std::fprintf(stderr, "qmss params receive: bad --idle \"%s\" (seconds, greater than 0)\n",
+                 parsed.Value("--idle").c_str());
+    return ExitUsage;
+  }
+  const std::string out = parsed.Value("--out");
+  const uint8_t operation = parsed.Has("--test") ? ParameterUploadTest : ParameterUploadDownload;
+
+  TCliHost host(line.IniPath);
+  QTimer idle;
+  idle.setSingleShot(true);
+  size_t received = 0;
+  // Stopping is the Stop button: the model ends the reception and raises
+  // ReceiveStopped, which stores the lines below.
+  auto stopReceiving = [&] {
+    if (host.Finished()) return;
+    host.CancelTimeout();
+    idle.stop();
+    UASwDlStart stop;
+    host.TheController().Execute(stop);
+  };
+  QObject::connect(&idle, &QTimer::timeout, host.Context(), stopReceiving);
+  host.OnStateChanged = [&] {
+    TModelSwDl& swdl = host.TheModel().SwDl;
+    if (swdl.ListChanged.exchange(false)) {
+      std::string text;
+      bool any = false;
+      while (swdl.TakeReceivedLine(text)) {
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        std::fputc('\n', stdout);
+        ++received;
+        any = true;
+      }
+      std::fflush(stdout);
+      if (any) {
+        host.CancelTimeout();
+        idle.start(static_cast<int>(idleSeconds * 1000.0));
+      }
+    }
+    if (swdl.ReceiveStopped.exchange(false) && !host.Finished()) {
+      const std::vector<std::string> lines = swdl.DataLines();
+      if (lines.empty()) {
+        std::fprintf(stderr, "qmss params receive: nothing received\n");
+        host.Finish(ExitFailed);
+        return;
+      }
+      try {
+        WriteTextLines("CPSTORE.TXT", lines);
+        if (!out.empty()) WriteTextLines(out, lines);
+      } catch (const TextFileError& e) {
+        std::fprintf(stderr, "qmss params receive: %s\n", e.what());
+        host.Finish(ExitFailed);
+        return;
+      }
+      std::fprintf(stderr, "qmss params receive: %zu lines stored in CPSTORE.TXT%s\n", lines.size(),
+                   out.empty() ? "" : (" and " + out).c_str());
+      host.Finish(ExitDone);
+    }
+  };
+  host.OnStop = stopReceiving;
+  host.OnTimeout = [&] {
+    std::fprintf(stderr, "qmss params receive: no line within %g s\n", line.TimeoutSeconds);
+    stopReceiving();
+  };
+
+  if (!host.Start(operation, line.Port, line.Baud, line.Parity)) {
+    std::fprintf(stderr, "qmss params receive: could not use %s\n", PortDescription(line.Port).c_str());
+    return ExitFailed;
+  }
+  std::fprintf(stderr, "qmss params receive: listening on %s\n", PortDescription(line.Port).c_str());
+  host.SetTimeout(line.TimeoutSeconds);
+  UASwDlStart start;
+  host.TheController().Execute(start);
+
+  const int code = host.Run();
+  idle.stop();
+  host.Shutdown();
+  return code;
+}
+
+}  // namespace
+
+int RunParamsCommand(const std::vector<std::string>& args) {
+  TCliArgs parsed;
+  std::string error;
+  if (!parsed.Parse(args, {QMSS_LINE_OPTIONS, {"--out", true}, {"--idle", true}, {"--test", false}, {"--help", false}},
+                    error)) {
+    std::fprintf(stderr, "qmss params: %s\n%s", error.c_str(), ParamsUsage);
+    return ExitUsage;
+  }
+  if (parsed.Has("--help")) {
+    std::fputs(ParamsUsage, stdout);
+    return ExitDone;
+  }
+  std::vector<std::string> words = parsed.Positional();
+  const std::string action = words.empty() ? std::string() : words.front();
+  if (!words.empty()) words.erase(words.begin());
+  if (action == "send") return Send(words, parsed);
+  if (action == "receive") return Receive(words, parsed);
+  std::fprintf(stderr, "qmss params: say send or receive\n%s", ParamsUsage);
+  return ExitUsage;
+}

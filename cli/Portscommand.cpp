@@ -1,0 +1,57 @@
+// qmss ports: every COM name that maps to an existing device (by the fixed
+// table or the INI's [PORTS] overrides), its path, and whether it opens now.
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <set>
+
+#include "app/Inifile.h"
+#include "cli/Cliargs.h"
+#include "cli/Cliini.h"
+#include "cli/Commands.h"
+#include "comm/Portmap.h"
+
+namespace {
+
+const char* const PortsUsage =
+    "Usage: qmss ports [--ini FILE]\n"
+    "Lists COMn, the device behind it and whether it opens now (\"does not open\": another\n"
+    "program holds it, it is no serial device, or no permission: see the dialout group).\n";
+
+constexpr int HighestComNumber = 255;
+
+bool DeviceExists(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0;
+}
+
+}  // namespace
+
+int RunPortsCommand(const std::vector<std::string>& args) {
+  TCliArgs parsed;
+  std::string error;
+  if (!parsed.Parse(args, {{"--ini", true}, {"--help", false}}, error) || !parsed.Positional().empty()) {
+    std::fprintf(stderr, "qmss ports: %s\n%s", error.empty() ? "takes no arguments" : error.c_str(), PortsUsage);
+    return ExitUsage;
+  }
+  if (parsed.Has("--help")) {
+    std::fputs(PortsUsage, stdout);
+    return ExitDone;
+  }
+  const TIniFile ini(CliIniPath(parsed.Value("--ini")));
+  SetComOverrides(ReadComOverrides(ini));
+
+  std::set<int> numbers;
+  for (int n = 1; n <= HighestComNumber; ++n) numbers.insert(n);
+  for (const auto& [n, path] : ComOverrides()) numbers.insert(n);
+
+  int found = 0;
+  for (int n : numbers) {
+    const std::string path = ComDevicePath(n);
+    if (path.empty() || !DeviceExists(path)) continue;
+    ++found;
+    std::printf("%-6s %-40s %s\n", ComName(n).c_str(), path.c_str(), ComPortOpens(n) ? "opens" : "does not open");
+  }
+  if (found == 0) std::fprintf(stderr, "qmss ports: no COM name maps to an existing device\n");
+  return ExitDone;
+}
