@@ -1,0 +1,353 @@
+#include "views/Frameserswdl.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <cstdlib>
+#include <exception>
+
+#include "app/Mainform.h"
+#include "core/Model.h"
+#include "core/Parameterline.h"
+#include "core/Textfile.h"
+#include "views/Ansitext.h"
+#include "views/Memo.h"
+#include "views/Stringgrid.h"
+
+namespace {
+
+// The K7310 processors as the channel names them in the unit text, with the
+// range of the image each is loaded from.
+struct TProcessorPart {
+  const char* Name;
+  int32_t Start;
+  int32_t Size;
+};
+constexpr TProcessorPart ProcessorParts[5] = {{"", 0, 0},
+                                              {"Main processor", 0x08000000, 0x80000},
+                                              {"Display", 0x08080000, 0x10000},
+                                              {"Loadcell communication", 0x08090000, 0x10000},
+                                              {"Ethernet", 0x080A0000, 0x10000}};
+
+// A cell read as a decimal integer; -1 when it is not one.
+int32_t DecimalOf(const std::string& text) {
+  if (text.empty()) return -1;
+  char* end = nullptr;
+  const long value = std::strtol(text.c_str(), &end, 10);
+  if (*end != '\0' || value < INT32_MIN || value > INT32_MAX) return -1;
+  return static_cast<int32_t>(value);
+}
+
+}  // namespace
+
+int SendableParameterCount(const std::vector<std::string>& lines) {
+  int count = 0;
+  int32_t last = -1;
+  for (const std::string& line : lines) {
+    int32_t number = 0;
+    std::string value, description;
+    if (!ParseParameterLine(line, number, value, description)) continue;
+    if (number < 1 || number > 0xFFFF || number <= last) continue;
+    ++count;
+    last = number;
+  }
+  return count;
+}
+
+TFrSerSwDl::TFrSerSwDl(TFMain& main, TModel& model, TController& controller)
+    : Main(main), Model(model), VCL(std::make_unique<TFrSerSwDlVCL>(main, *this, model, controller, main.ClientArea())) {
+  VCL->cbConnectionType->clear();
+  for (const char* name : ConnectionNames) VCL->cbConnectionType->addItem(name);
+  VCL->cbConnectionType->setCurrentIndex(0);
+  VCL->FitToFrame();
+
+  TModelSwDl& swdl = Model.SwDl;
+  Subscriptions.Add(&swdl.StateText, swdl.StateText.Subscribe(&TFrSerSwDlVCL::StateTextChanged, VCL.get()));
+  Subscriptions.Add(&swdl.AddressText, swdl.AddressText.Subscribe(&TFrSerSwDlVCL::AddressTextChanged, VCL.get()));
+  Subscriptions.Add(&swdl.UnitText, swdl.UnitText.Subscribe(&TFrSerSwDlVCL::UnitTextChanged, VCL.get()));
+  swdl.StateText.Invalidate();
+  swdl.AddressText.Invalidate();
+
+  Main.MIViewSwDl->setEnabled(false);
+  Main.MIViewSwDl->setChecked(true);
+
+  std::vector<std::string> names;
+  TModel::ListOperations(names);
+  VCL->cbOperation->clear();
+  for (const std::string& name : names) VCL->cbOperation->addItem(QString::fromStdString(name));
+  VCL->cbOperation->setCurrentIndex(swdl.GetOperation());
+
+  LayoutGrid(swdl.OperationKind());
+}
+
+TFrSerSwDl::~TFrSerSwDl() {
+  Subscriptions.UnsubscribeAll();
+  VCL.reset();
+}
+
+int32_t TFrSerSwDl::GetConnection() { return VCL->cbConnectionType->currentIndex(); }
+
+void TFrSerSwDl::SetConnection(int32_t connection) { VCL->cbConnectionType->setCurrentIndex(connection); }
+
+void TFrSerSwDl::RefreshControls() {
+  TFrSerSwDlVCL& w = *VCL;
+  TModelSwDl& swdl = Model.SwDl;
+  w.EPort->setText(QString::fromStdString(Model.PortName()));
+  w.eState->setText(AnsiToQString(swdl.StateText.Get()));
+  w.eFileName->setText(QString::fromStdString(swdl.DisplayFileName()));
+
+  Main.MIFileOpen->setVisible(false);
+  Main.MIViewSettings->setVisible(true);
+  Main.MIViewSettings->setEnabled(true);
+
+  w.bDownload->setVisible(false);
+
+  const uint8_t kind = swdl.OperationKind();
+  const int s = Model.ChannelState();
+  if (kind == KindSoftwareDownload || kind == KindParameterDownload) {
+    const bool hasData = swdl.HasData();
+    w.bDownload->setVisible(hasData);
+    w.bDownload->setEnabled(hasData);
+    if (s >= 2)
+      w.bDownload->setText("Abort");
+    else
+      w.bDownload->setText(kind == KindSoftwareDownload ? "Download" : "Transfer to device");
+    w.bOpen->setText("Open");
+    w.bOpen->setVisible(true);
+    w.bOpen->setEnabled(true);
+    Main.MIView->menuAction()->setVisible(s <= 2);
+    w.cbOperation->setEnabled(s < 2);
+    w.cbConnectionType->setEnabled(s < 2);
+    if (s < 2) w.EUnit->clear();
+  } else if (kind == KindParameterUpload) {
+    w.bDownload->setVisible(true);
+    w.bDownload->setEnabled(true);
+    w.bDownload->setText(s == 1 ? "Stop" : "Get from device");
+    w.bOpen->setText("Save");
+    const bool canSave = s != 1 && !w.sgBinData->Cell(0, 1).empty();
+    w.bOpen->setVisible(canSave);
+    w.bOpen->setEnabled(canSave);
+    Main.MIView->menuAction()->setVisible(s != 1);
+    w.cbOperation->setEnabled(s != 1);
+    w.cbConnectionType->setEnabled(s != 1);
+  }
+
+  const bool k7310 = swdl.GetOperation() == 1;
+  w.EUnit->setVisible(k7310);
+  w.lUnit->setVisible(k7310);
+  if (kind == KindSoftwareDownload || kind == KindParameterDownload || kind == KindParameterUpload) {
+    const bool download = kind == KindSoftwareDownload;
+    w.lLength->setVisible(download);
+    w.eLength->setVisible(download);
+    w.eAddr->setVisible(download);
+  }
+  UpdateProgress();
+}
+
+void TFrSerSwDl::LayoutGrid(uint8_t kind) {
+  TStringGrid& g = *VCL->sgBinData;
+  struct Column {
+    int Width;
+    const char* Header;
+  };
+  auto layout = [&g](std::initializer_list<Column> columns) {
+    g.SetColCount(static_cast<int>(columns.size()));
+    g.SetRowCount(2);
+    int c = 0;
+    for (const Column& col : columns) {
+      g.SetColWidth(c, col.Width);
+      g.SetCell(c, 0, col.Header);
+      g.SetCell(c, 1, "");
+      ++c;
+    }
+  };
+  switch (kind) {
+    case KindSoftwareDownload: {
+      g.SetColCount(17);
+      g.SetRowCount(2);
+      g.SetColWidth(0, 64);
+      g.SetCell(0, 0, "");
+      g.SetCell(0, 1, "");
+      for (int c = 1; c <= 16; ++c) {
+        char header[8];
+        std::snprintf(header, sizeof header, "%02x", c - 1);
+        g.SetColWidth(c, 32);
+        g.SetCell(c, 0, header);
+        g.SetCell(c, 1, "");
+      }
+      break;
+    }
+    case KindParameterDownload:
+      layout({{100, "Par. No."}, {300, "Description"}, {60, "File"}, {60, "Old"}, {60, "New"}});
+      break;
+    case KindParameterUpload:
+      layout({{100, "Par. No."}, {300, "Description"}, {60, "Value"}});
+      break;
+    default:
+      break;
+  }
+}
+
+void TFrSerSwDl::FillParameterRows() {
+  TStringGrid& g = *VCL->sgBinData;
+  for (const std::string& line : Model.SwDl.DataLines()) {
+    int32_t number = 0;
+    std::string value, description;
+    if (!ParseParameterLine(line, number, value, description) || number <= 0) continue;
+    if (!g.Cell(0, g.RowCount() - 1).empty()) g.SetRowCount(g.RowCount() + 1);
+    const int row = g.RowCount() - 1;
+    g.SetCell(0, row, std::to_string(number));
+    g.SetCell(1, row, description);
+    g.SetCell(2, row, value);
+  }
+}
+
+void TFrSerSwDl::ClearGridBody() {
+  TStringGrid& g = *VCL->sgBinData;
+  g.SetRowCount(2);
+  for (int c = 0; c < g.ColCount(); ++c) g.SetCell(c, 1, "");
+}
+
+void TFrSerSwDl::Update() {
+  RefreshControls();
+  TFrSerSwDlVCL& w = *VCL;
+  TModelSwDl& swdl = Model.SwDl;
+  const uint8_t kind = swdl.OperationKind();
+
+  w.mHexFile->Clear();
+  const std::shared_ptr<const HexFile> image = kind == KindSoftwareDownload ? swdl.CurrentImage() : nullptr;
+  if (image && image->Lines()) {
+    // The memo shows the image's own lines, kept alive with the image.
+    w.mHexFile->ShowLines(std::shared_ptr<const std::vector<std::string>>(image, image->Lines()));
+  } else if (swdl.HasDataLines()) {
+    w.mHexFile->Append(swdl.DataLines());
+  }
+
+  LayoutGrid(kind);
+
+  if (kind == KindSoftwareDownload) {
+    if (image && image->IsLoaded()) {
+      const int32_t used = image->UsedLength();
+      w.eLength->setText(used >= 1 ? QString::number(used) : QString());
+      w.sgBinData->ShowHexDump([image](int32_t address) { return image->ByteAt(address); }, swdl.ImageBase(),
+                               used);
+    } else {
+      // No image for this operation: no length of another one lingers.
+      w.eLength->clear();
+    }
+  }
+  if (kind == KindParameterDownload || kind == KindParameterUpload) FillParameterRows();
+  if (kind == KindParameterDownload) ParametersToSend = SendableParameterCount(swdl.DataLines());
+  UpdateProgress();
+}
+
+void TFrSerSwDl::TakeReceivedLines() {
+  TModelSwDl& swdl = Model.SwDl;
+  std::vector<std::string> taken;
+  std::string line;
+  while (swdl.TakeReceivedLine(line)) taken.push_back(std::move(line));
+  if (!taken.empty()) {
+    VCL->mHexFile->Append(taken);
+    return;
+  }
+  if (!swdl.DataLines().empty()) return;
+  // The list was emptied: a new reception starts.
+  VCL->mHexFile->Clear();
+  ClearGridBody();
+  swdl.SetReceivedFileName("");
+  VCL->eFileName->clear();
+}
+
+void TFrSerSwDl::ApplyParameterResults() {
+  TStringGrid& g = *VCL->sgBinData;
+  const TParameterResults results = Model.SwDl.TakeParameterResults();
+  for (size_t i = 0; i < results.ParNumbers.size(); ++i) {
+    const int32_t n = DecimalOf(results.ParNumbers[i]);
+    if (n < 0) continue;
+    for (int r = 1; r < g.RowCount(); ++r) {
+      if (DecimalOf(g.Cell(0, r)) != n) continue;
+      if (r == 1) {
+        g.ClearColumn(3);
+        g.ClearColumn(4);
+      }
+      if (i < results.PreviousValues.size()) g.SetCell(3, r, results.PreviousValues[i]);
+      if (i < results.NewValues.size()) g.SetCell(4, r, results.NewValues[i]);
+    }
+  }
+  ParametersDone += static_cast<int>(results.NewValues.size());
+}
+
+void TFrSerSwDl::StateChanged() {
+  RefreshControls();
+  TModelSwDl& swdl = Model.SwDl;
+  if (swdl.ListChanged.exchange(false)) TakeReceivedLines();
+  if (swdl.ReceiveStopped.exchange(false)) {
+    ClearGridBody();
+    FillParameterRows();
+    try {
+      WriteTextLines("CPSTORE.TXT", VCL->mHexFile->Lines());
+    } catch (const std::exception& e) {
+      Main.ShowError(e.what());
+    }
+  }
+  swdl.CommandIssued = false;
+  if (swdl.ParameterTableChanged.exchange(false)) ApplyParameterResults();
+  UpdateProgress();
+}
+
+void TFrSerSwDl::TransferStarting() {
+  ParametersDone = 0;
+  if (Model.SwDl.OperationKind() == KindParameterDownload)
+    ParametersToSend = SendableParameterCount(Model.SwDl.DataLines());
+}
+
+int32_t TFrSerSwDl::ProcessorPartLength(int processor) {
+  const std::shared_ptr<const HexFile> image = Model.SwDl.CurrentImage();
+  if (!image) return -1;
+  if (image.get() != PartLengthsOf) {
+    for (int p = 1; p <= 4; ++p)
+      PartLengths[p] = image->BlockLength(ProcessorParts[p].Start, ProcessorParts[p].Size);
+    PartLengthsOf = image.get();
+  }
+  return PartLengths[processor];
+}
+
+void TFrSerSwDl::UpdateProgress() {
+  TFrSerSwDlVCL& w = *VCL;
+  TModelSwDl& swdl = Model.SwDl;
+  const int s = Model.ChannelState();
+  int64_t done = 0;
+  int64_t total = 0;
+  QString format;
+  const int32_t offset = DecimalOf(swdl.AddressText.Get());
+
+  if (swdl.GetOperation() == 1 && s >= 6 && s <= 29) {
+    // Writing (with read-back), then verifying, of one processor's part.
+    for (int p = 1; p <= 4; ++p)
+      if (swdl.UnitText.Get() == ProcessorParts[p].Name) total = ProcessorPartLength(p);
+    done = offset;
+    format = s <= 22 ? "Writing %p%" : "Verifying %p%";
+  } else if (swdl.GetOperation() == 2 && s >= 12 && s <= 15) {
+    const std::shared_ptr<const HexFile> image = swdl.CurrentImage();
+    total = image ? image->UsedLength() : 0;
+    done = offset;
+    format = "Transferring %p%";
+  } else if (swdl.OperationKind() == KindParameterDownload && s >= 2 && s != 3) {
+    total = ParametersToSend;
+    done = ParametersDone;
+    format = "%v of %m parameters";
+  }
+
+  if (total <= 0 || done < 0) {
+    w.pbProgress->setVisible(false);
+    return;
+  }
+  w.pbProgress->setRange(0, static_cast<int>(total));
+  w.pbProgress->setValue(static_cast<int>(std::min(done, total)));
+  w.pbProgress->setFormat(format);
+  w.pbProgress->setVisible(true);
+}
