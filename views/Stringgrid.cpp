@@ -43,7 +43,17 @@ class TGridData : public QAbstractTableModel {
 
   void SetRowCount(int rows) {
     if (rows < 1) rows = 1;
-    MakeStored();
+    if (IsDump) {
+      // The dump's rows turn into blank cells anyway: make only the rows
+      // that stay, not the 45 000 of a full image first.
+      beginResetModel();
+      IsDump = false;
+      Source = Dump{};
+      Rows = rows;
+      Body.assign(Rows - 1, std::vector<std::string>(Header.size()));
+      endResetModel();
+      return;
+    }
     if (rows > Rows) {
       beginInsertRows({}, Rows - 1, rows - 2);
       Body.resize(rows - 1, std::vector<std::string>(Header.size()));
