@@ -151,6 +151,8 @@ void CmSwDl5170::Step() {
       CurrentAddress = ImageStart;
       Done = false;
       Attempts = 0;
+      ClosingAtSlowRate = false;
+      ClosingRateChange = false;
       State_ = SendConnect;
       break;
     case SendConnect:
@@ -179,6 +181,13 @@ void CmSwDl5170::Step() {
       }
       break;
     case SendSignature:
+      if (ClosingRateChange) {
+        ClosingRateChange = false;
+        if (ClosingAtSlowRate)
+          ApplySlowRate();
+        else
+          ApplySettings(Settings);
+      }
       SendSignatureFrame();
       break;
     case WaitSignature:
@@ -255,9 +264,15 @@ int CmSwDl5170::TimerEvent(int event) {
       ++Attempts;
       State_ = SendConnect;
       break;
+    case WaitSignature:
+      if (Done) {
+        ClosingAtSlowRate = !ClosingAtSlowRate;
+        ClosingRateChange = true;
+      }
+      State_ = SendSignature;
+      break;
     case WaitRevision:
     case WaitBaudRate:
-    case WaitSignature:
     case WaitPoll:
     case WaitBlock:
       State_ = static_cast<int8_t>(State_ - 1);

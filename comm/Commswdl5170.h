@@ -78,6 +78,12 @@ class CmSwDl5170 : public CmBase {
   uint8_t BlockBuffer[4 + MaxBlock] = {};  // address (LSB first), then the data
   uint8_t DeviceStatus = 0;
   int32_t Attempts = 0;
+  // The device takes the closing frame, locks and goes back to 1200 baud
+  // before it answers; when that answer is lost, a closing frame sent again
+  // at the configured rate is never answered. So a closing frame that timed
+  // out goes out again at the other of the two rates, in turn.
+  bool ClosingAtSlowRate = false;
+  bool ClosingRateChange = false;  // set by the time-out, done by the next send
   // An error of a port call made on the host thread (re-applying 1200 baud in
   // Command); the next Step raises it on the worker thread.
   std::string DeferredPortError;

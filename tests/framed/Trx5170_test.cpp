@@ -273,6 +273,45 @@ INSTANTIATE_TEST_SUITE_P(
                       TrxFaultCase{"Split", SimFault::Split, {0.7, -1}, 7}),
     [](const ::testing::TestParamInfo<TrxFaultCase>& p) { return p.param.Name; });
 
+// The device takes the closing frame, locks and goes back to 1200 baud, but
+// its answer is lost or garbled on the way. The flash is programmed; a
+// closing frame sent again at the configured rate would never be answered,
+// so the resend goes out at 1200 baud and the run ends. The seeds put the
+// one fault on the closing answer.
+class TrxClosingAnswerTest : public TrxTest, public ::testing::WithParamInterface<TrxFaultCase> {};
+
+TEST_P(TrxClosingAnswerTest, RunEndsAndThePortIsBackAt1200) {
+  SimOptions options;
+  options.Seed = GetParam().Seed;
+  options.Fault(GetParam().Fault) = GetParam().Setting;
+  Begin({{0xE0000, 0x11}}, options);
+  Run(10000);
+  const std::vector<SimFaultEvent> events = Device->FaultEvents();
+  ASSERT_EQ(events.size(), 1u);
+  ASSERT_EQ(events[0].Where, "closing answer") << "the seed no longer puts the fault on the closing answer";
+  EXPECT_EQ(Device->Flash(), ExpectedFlash());
+  EXPECT_FALSE(Device->Unlocked());
+  EXPECT_EQ(Device->Closings(), 1);
+  // Unlock, closing frame, and the closing frame again at 1200 baud.
+  EXPECT_EQ(Count(0xE4), 3);
+  const std::vector<SimFrameRecord> frames = Device->Frames();
+  ASSERT_FALSE(frames.empty());
+  EXPECT_EQ(frames.back().Command, 0xE4);
+  EXPECT_EQ(frames.back().BaudRate, 1200);
+  EXPECT_TRUE(RunUntil([&] { return Device->BaudRates().back() == 1200; }));
+
+  // The next run starts at 1200 baud as every run does, and ends.
+  Host.PressStart();
+  ASSERT_TRUE(RunUntil([&] { return Device->Closings() == 2 && Host.State() == 1; }, 10000)) << Host.StateText();
+  EXPECT_TRUE(Host.WaitForText(Done));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, TrxClosingAnswerTest,
+    ::testing::Values(TrxFaultCase{"Lost", SimFault::Drop, {0.2, 1}, 40},
+                      TrxFaultCase{"Garbled", SimFault::Corrupt, {0.2, 1}, 21}),
+    [](const ::testing::TestParamInfo<TrxFaultCase>& p) { return p.param.Name; });
+
 // An abort in the data phase shows "Ready for download" and leaves the port at
 // 1200 baud. The device still listens at the fast rate until its session
 // times out, so the next run's connect attempts time out and are counted.
