@@ -149,18 +149,21 @@ int SimPty::Read(uint8_t* buffer, size_t max, int timeoutMs) {
 size_t SimPty::Write(const uint8_t* data, size_t count) {
   size_t done = 0;
   auto stalledSince = Clock::now();
+  // The bytes start when the line is free: now, or when those of an earlier
+  // write have left. Only here: within one write every byte is due one byte
+  // time after the one before it, and a wake-up that comes late sends the
+  // bytes due by then together. Restarting the count at every wake-up would
+  // add each sleep's overshoot to the line time (about 60% at 115200 baud).
+  if (TxDue < stalledSince) TxDue = stalledSince;
   while (done < count && Master >= 0) {
     size_t chunk = count - done;
     if (Pacing) {
       // A byte may leave when the one before it has; send what is due now
       // and sleep until the next byte is.
       auto byteTime = ByteTime();
-      auto now = Clock::now();
-      if (TxDue < now) TxDue = now;
       if (byteTime.count() > 0) {
         std::this_thread::sleep_until(TxDue + byteTime);
-        now = Clock::now();
-        auto due = (now - TxDue) / byteTime;
+        auto due = (Clock::now() - TxDue) / byteTime;
         chunk = std::clamp<size_t>(static_cast<size_t>(due), 1, chunk);
       }
     }
@@ -175,6 +178,8 @@ size_t SimPty::Write(const uint8_t* data, size_t count) {
     if (Clock::now() - stalledSince > std::chrono::milliseconds(kStallMs)) break;
     pollfd pfd{Master, POLLOUT, 0};
     ::poll(&pfd, 1, 20);
+    // Nothing left while the line was full: the next byte starts afresh.
+    if (TxDue < Clock::now()) TxDue = Clock::now();
   }
   return done;
 }
