@@ -1,5 +1,6 @@
 // qmss info FILE [--image SHAPE] [--bin OUT]: what a HEX file holds once read
 // into an image, and the image as a binary.
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -16,17 +17,22 @@ const char* const InfoUsage =
     "  --image SHAPE  the image the file is read into (default k7310: 704 KiB at 0x08000000)\n"
     "  --bin OUT      write the image from its first cell to its last filled one, empty cells as 0xFF\n";
 
-// Cells 0 to used length - 1, empty cells as 0xFF, in one write.
+// Cells 0 to used length - 1, empty cells as 0xFF. Through one small buffer:
+// fresh memory as large as the image costs more to touch than the copying.
 bool WriteBinary(const HexFile& image, const std::string& fileName) {
-  const int32_t used = image.UsedLength();
-  std::vector<unsigned char> bytes(used > 0 ? static_cast<size_t>(used) : 0);
-  for (int32_t k = 0; k < used; ++k) {
-    const int32_t v = image.ByteAt(k);  // below the base: a cell index
-    bytes[static_cast<size_t>(k)] = static_cast<unsigned char>(v < 0 ? 0xFF : v);
-  }
   FILE* out = std::fopen(fileName.c_str(), "wb");
   if (!out) return false;
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+  const int32_t used = image.UsedLength();
+  unsigned char chunk[64 * 1024];
+  bool written = true;
+  for (int32_t start = 0; start < used && written; start += static_cast<int32_t>(sizeof chunk)) {
+    const int32_t n = std::min<int32_t>(used - start, static_cast<int32_t>(sizeof chunk));
+    for (int32_t k = 0; k < n; ++k) {
+      const int32_t v = image.ByteAt(start + k);  // below the base: a cell index
+      chunk[k] = static_cast<unsigned char>(v < 0 ? 0xFF : v);
+    }
+    written = std::fwrite(chunk, 1, static_cast<size_t>(n), out) == static_cast<size_t>(n);
+  }
   return std::fclose(out) == 0 && written;
 }
 

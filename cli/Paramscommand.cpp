@@ -11,6 +11,7 @@
 #include "cli/Lineoptions.h"
 #include "cli/Progress.h"
 #include "core/Modelswdl.h"
+#include "core/Parameterline.h"
 #include "core/Textfile.h"
 #include "core/Useraction.h"
 
@@ -56,6 +57,30 @@ std::vector<TSendItem> SendSequence(const std::string& fileName) {
   return items;
 }
 
+struct TSkippedLine {
+  int Line;        // 1-based
+  int32_t Number;  // the line's parameter number
+  int32_t After;   // the number sent before it
+};
+
+// Lines the parameter download passes over because their number is not above
+// the one sent before them (it sends in file order, always to a higher
+// number), so that a file out of order does not silently lose parameters.
+std::vector<TSkippedLine> OutOfOrderLines(const std::vector<std::string>& lines) {
+  std::vector<TSkippedLine> skipped;
+  int32_t last = -1;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    int32_t number = 0;
+    std::string value, description;
+    if (!ParseParameterLine(lines[i], number, value, description) || number > 0xFFFF) continue;
+    if (number > last)
+      last = number;
+    else
+      skipped.push_back({static_cast<int>(i + 1), number, last});
+  }
+  return skipped;
+}
+
 std::string Row(const std::string& number, const std::string& previous, const std::string& file,
                 const std::string& fresh) {
   char text[512];
@@ -79,9 +104,15 @@ int Send(const std::vector<std::string>& words, const TCliArgs& parsed) {
 
   std::vector<TSendItem> sequence;
   try {
-    for (int lineNumber : OversizedParameterLines(ReadTextLines(fileName)))
+    const std::vector<std::string> lines = ReadTextLines(fileName);
+    for (int lineNumber : OversizedParameterLines(lines))
       std::fprintf(stderr, "qmss params send: %s line %d: parameter number above 65535, skipped\n",
                    fileName.c_str(), lineNumber);
+    for (const TSkippedLine& skipped : OutOfOrderLines(lines))
+      std::fprintf(stderr,
+                   "qmss params send: %s line %d: parameter %d comes after parameter %d and is skipped "
+                   "(parameters are sent in file order, each number above the one before)\n",
+                   fileName.c_str(), skipped.Line, static_cast<int>(skipped.Number), static_cast<int>(skipped.After));
     sequence = SendSequence(fileName);
   } catch (const TextFileError& e) {
     std::fprintf(stderr, "qmss params send: %s\n", e.what());

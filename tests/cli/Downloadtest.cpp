@@ -1,0 +1,170 @@
+// qmss download against the simulated devices run as `qmss sim`: what ends
+// up in their flash, and the exit code for a completed run, a file whose load
+// report shows problems, and a device that never answers.
+#include <gtest/gtest.h>
+
+#include "tests/cli/Qmssprocess.h"
+#include "tests/cli/Testimages.h"
+#include "tests/support/Pty.h"
+
+namespace {
+
+constexpr uint32_t Slots[4] = {0x08000000, 0x08080000, 0x08090000, 0x080A0000};
+const char* const FlashFiles[4] = {"main.bin", "display.bin", "lccomm.bin", "ethernet.bin"};
+constexpr size_t FlashSizes[4] = {0x80000, 0x10000, 0x10000, 0x10000};
+
+// The flash a processor holds after its part was written: the part from the
+// start, erased (0xFF) after it.
+std::string Flash(const std::vector<uint8_t>& data, size_t size) {
+  std::string flash(size, '\xFF');
+  std::copy(data.begin(), data.end(), flash.begin());
+  return flash;
+}
+
+class Download : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (QmssProgram().empty()) GTEST_SKIP() << "qmss is not built in " << QMSS_BINARY_DIR;
+    // Small parts; the main part crosses a 2 KiB page and a 256-byte block
+    // boundary, the others end inside a block.
+    const size_t sizes[4] = {0x900, 0x123, 0x80, 0x101};
+    for (int n = 0; n < 4; ++n) Parts[n] = SeededBytes(sizes[n], 40 + static_cast<uint32_t>(n));
+  }
+
+  std::string TotalFile() const {
+    std::string text;
+    for (int n = 0; n < 4; ++n) text += PartFile(Parts[n], Slots[n]);
+    return text;
+  }
+
+  void ExpectFlashHoldsTheParts(const std::string& dump) {
+    for (int n = 0; n < 4; ++n) {
+      SCOPED_TRACE(FlashFiles[n]);
+      const std::string got = Dir.Read(dump + "/" + FlashFiles[n]);
+      const std::string want = Flash(Parts[n], FlashSizes[n]);
+      EXPECT_TRUE(got == want) << FirstDifference(got, want);
+    }
+  }
+
+  TCliFolder Dir;
+  std::vector<uint8_t> Parts[4];
+};
+
+TEST_F(Download, K7310EveryProcessorWrittenVerifiedAndStarted) {
+  const std::string file = Dir.Write("total.hex", TotalFile());
+  TSimProcess sim;
+  ASSERT_TRUE(sim.Start(Dir, {"k7310", "--awake", "--dump", Dir.Path("dump")})) << sim.Error();
+
+  const TQmssResult r = Dir.Run({"download", "k7310", file, "--port", sim.Port(), "--baud", "115200", "--timeout", "60"});
+  EXPECT_EQ(r.ExitCode, 0) << r.Err;
+  EXPECT_NE(r.Err.find("qmss download: done"), std::string::npos) << r.Err;
+  EXPECT_EQ(r.Out, "");
+  ASSERT_EQ(sim.Stop(), 0);
+  ExpectFlashHoldsTheParts("dump");
+  // One processor after the other, then the main processor once more for the
+  // final reboot.
+  const std::string summary = CompactJson(Dir.Read("dump/summary.json"));
+  EXPECT_NE(summary.find("\"connect_order\":[\"main\",\"display\",\"lccomm\",\"ethernet\",\"main\"]"),
+            std::string::npos)
+      << summary;
+}
+
+TEST_F(Download, LoadReportProblemsStopTheRunUnlessForced) {
+  // A file for the main processor alone; its third line is a data record
+  // whose checksum characters are wrong, so its data are still what the
+  // file says.
+  const std::string file = Dir.Write("main.hex", DamageChecksum(PartFile(Parts[0]), 3));
+  TSimProcess sim;
+  ASSERT_TRUE(sim.Start(Dir, {"k7310", "--awake", "--dump", Dir.Path("dump")})) << sim.Error();
+
+  const TQmssResult refused = Dir.Run({"download", "k7310", file, "--port", sim.Port(), "--baud", "115200"});
+  EXPECT_EQ(refused.ExitCode, 3) << refused.Err;
+  EXPECT_NE(refused.Err.find("1 record with a wrong checksum or malformed fields (line 3)"), std::string::npos)
+      << refused.Err;
+  EXPECT_NE(refused.Err.find("--force"), std::string::npos) << refused.Err;
+  // Refused before the port was opened: no log either.
+  EXPECT_FALSE(Dir.Exists("LOG.TXT"));
+
+  // Forced, the run ends after the main processor's start: a run whose last
+  // processor with data is not the Ethernet one has no final reboot.
+  const TQmssResult forced =
+      Dir.Run({"download", "k7310", file, "--port", sim.Port(), "--baud", "115200", "--timeout", "60", "--force"});
+  EXPECT_EQ(forced.ExitCode, 0) << forced.Err;
+  EXPECT_NE(forced.Err.find("qmss download: done (Ready for download)"), std::string::npos) << forced.Err;
+  ASSERT_EQ(sim.Stop(), 0);
+  EXPECT_TRUE(Dir.Read("dump/main.bin") == Flash(Parts[0], FlashSizes[0]));
+  for (int n = 1; n < 4; ++n) EXPECT_TRUE(Dir.Read(std::string("dump/") + FlashFiles[n]) == Flash({}, FlashSizes[n]));
+  EXPECT_NE(CompactJson(Dir.Read("dump/summary.json")).find("\"connect_order\":[\"main\"]"), std::string::npos);
+}
+
+TEST_F(Download, Trx5170lFlashHoldsTheStampedImageAtTheIniLineSettings) {
+  const std::vector<HexChunk> chunks = {{0x000E0000, SeededBytes(0x230, 60)}, {0x000F0000, SeededBytes(0x41, 61)}};
+  const std::string file = Dir.Write("trx.hex", IntelHex(chunks));
+  TSimProcess sim;
+  ASSERT_TRUE(sim.Start(Dir, {"trx5170l", "--dump", Dir.Path("dump")})) << sim.Error();
+  // The port by its COM name and the rate from the operation's section.
+  const std::string ini = "[Software Download - TRX5170L]\r\nBAUDRATE=57600\r\nPARITY=N\r\n[PORTS]\r\nCOM7=" +
+                          sim.Port() + "\r\n";
+  Dir.Write(Dir.IniPath(), ini);
+
+  const TQmssResult r = Dir.Run({"download", "trx5170l", file, "--port", "COM7", "--timeout", "60"});
+  EXPECT_EQ(r.ExitCode, 0) << r.Err;
+  EXPECT_NE(r.Err.find("to COM7 (" + sim.Port() + ") at 57600 baud, parity N"), std::string::npos) << r.Err;
+  ASSERT_EQ(sim.Stop(), 0);
+
+  std::vector<uint8_t> want = TrxStamped(ImageBinary(chunks, 0x000E0000, 0x20000));
+  want.resize(0x20000, 0xFF);
+  const std::string got = Dir.Read("dump/flash.bin");
+  EXPECT_TRUE(got == std::string(want.begin(), want.end())) << FirstDifference(got, std::string(want.begin(), want.end()));
+  // The boot loader is unlocked at 1200 baud, then switched to the INI's rate.
+  const std::string summary = CompactJson(Dir.Read("dump/summary.json"));
+  EXPECT_NE(summary.find("\"baud_rates\":[1200,57600"), std::string::npos) << summary;
+  EXPECT_EQ(Dir.Read(Dir.IniPath()), ini) << "qmss must never write the INI file";
+}
+
+// A port nobody serves, or none at all: the run ends with exit 1 within the
+// time-out, and says why.
+struct SilentCase {
+  const char* Name;
+  std::vector<std::string> Args;  // PORT stands for the pty, FILE for a sample file of the kind
+  const char* File;
+  const char* Says;
+};
+
+class Silent : public ::testing::TestWithParam<SilentCase> {};
+
+TEST_P(Silent, EndsWithExitOne) {
+  if (QmssProgram().empty()) GTEST_SKIP() << "qmss is not built in " << QMSS_BINARY_DIR;
+  TCliFolder dir;
+  TestPty pty;
+  ASSERT_TRUE(pty.IsOpen());
+  const SilentCase& c = GetParam();
+  std::string file;
+  if (std::string(c.File) == "k7310") file = dir.Write("f.hex", PartFile(SeededBytes(0x40, 1)));
+  if (std::string(c.File) == "trx5170l") file = dir.Write("f.hex", IntelHex({{0x000E0000, SeededBytes(0x40, 1)}}));
+  if (std::string(c.File) == "params") file = dir.Write("f.txt", "Par.1: A :2\r\n");
+  std::vector<std::string> args;
+  for (const std::string& a : c.Args) args.push_back(a == "PORT" ? pty.SlavePath() : a == "FILE" ? file : a);
+
+  const TQmssResult r = dir.Run(args, 30000);
+  EXPECT_EQ(r.ExitCode, 1) << JoinArgs(args) << "\n" << r.Err;
+  EXPECT_NE(r.Err.find(c.Says), std::string::npos) << r.Err;
+  EXPECT_LT(r.Seconds, 15.0) << "the run should end soon after its time-out";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    NoDevice, Silent,
+    ::testing::Values(
+        SilentCase{"K7310", {"download", "k7310", "FILE", "--port", "PORT", "--timeout", "1"}, "k7310",
+                   "no end of the run within 1 s; stopping the run"},
+        SilentCase{"Trx5170l", {"download", "trx5170l", "FILE", "--port", "PORT", "--timeout", "1"}, "trx5170l",
+                   "no end of the run within 1 s; stopping the run"},
+        SilentCase{"ParamsSend", {"params", "send", "FILE", "--port", "PORT", "--timeout", "1"}, "params",
+                   "time-out after 0 of 1 parameters"},
+        SilentCase{"ParamsReceive", {"params", "receive", "--port", "PORT", "--timeout", "1"}, "",
+                   "no line within 1 s"},
+        SilentCase{"PortThatDoesNotExist", {"download", "k7310", "FILE", "--port", "/dev/qmss-no-such-port"}, "k7310",
+                   "could not use"}),
+    [](const ::testing::TestParamInfo<SilentCase>& p) { return std::string(p.param.Name); });
+
+}  // namespace
