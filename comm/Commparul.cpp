@@ -36,27 +36,13 @@ void CmParUl::Command(int code) {
     } catch (const ECommError& e) {
       DeferredPortError = e.what();
     }
-    LineLength = 0;  // a partial line of the last reception is dropped
+    Lines.Reset();  // a partial line of the last reception is dropped
     ReceiveCount = 0;
     Model.SwDl.ClearReceivedLines();
     LineReceived = false;
   } else if (code == 0 && State_ == Receiving) {
     State_ = Idle;
   }
-}
-
-void CmParUl::TakeByte(uint8_t b) {
-  Line[LineLength++] = static_cast<char>(b);
-  if (b == '\n') {
-    int32_t end = LineLength - 1;
-    if (end > 0 && Line[end - 1] == '\r') --end;
-    Model.SwDl.AddReceivedLine(std::string(Line, static_cast<size_t>(end)));
-    LineReceived = true;
-    LineLength = 0;
-  }
-  // A longer line keeps its first 255 characters: further ones overwrite the
-  // last place until the LF comes.
-  while (LineLength >= LineBufferSize) --LineLength;
 }
 
 void CmParUl::Step() {
@@ -67,7 +53,10 @@ void CmParUl::Step() {
   }
   if (State_ != Receiving) return;
   ReceiveCount = ReadPort(Receive, sizeof Receive, CommText::CouldNotRead);
-  for (size_t i = 0; i < ReceiveCount; ++i) TakeByte(Receive[i]);
+  Lines.Take(Receive, ReceiveCount, [this](const std::string& line) {
+    Model.SwDl.AddReceivedLine(line);
+    LineReceived = true;
+  });
 }
 
 std::string CmParUl::StatusText() const {

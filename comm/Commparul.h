@@ -10,12 +10,11 @@
 #include <string>
 
 #include "comm/Commbase.h"
+#include "comm/Linecutter.h"
 
 class CmParUl : public CmBase {
  public:
   enum State : int8_t { Idle = 0, Receiving = 1, PortError = 2 };
-
-  static constexpr int LineBufferSize = 256;
 
   CmParUl(TModel& model, PortSettings* settings);
   ~CmParUl() override;
@@ -31,13 +30,10 @@ class CmParUl : public CmBase {
   std::string StatusText() const;
 
  private:
-  void TakeByte(uint8_t b);
-
   std::atomic<int8_t> State_{Idle};
   uint8_t Receive[256] = {};
   size_t ReceiveCount = 0;
-  char Line[LineBufferSize] = {};
-  int32_t LineLength = 0;
+  TLineCutter Lines;
   std::atomic<bool> LineReceived{false};
   // An error of the input emptying done on the host thread by a start; the
   // next Step raises it on the worker thread.

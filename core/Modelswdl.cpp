@@ -74,10 +74,12 @@ void TModelSwDl::LoadFile(const std::string& fileName) {
       break;
     case KindParameterDownload: {
       auto lines = std::make_unique<std::vector<std::string>>(ReadTextLines(fileName));
+      auto parameters = std::make_unique<const TParameterIndex>(*lines);
       std::lock_guard<std::mutex> lock(Lock);
       TOpState* s = Current();
       s->DataFileName = fileName;
       s->TextLines = std::move(lines);
+      s->Parameters = std::move(parameters);
       break;
     }
     default:
@@ -193,6 +195,7 @@ void TModelSwDl::AddReceivedLine(const std::string& text) {
     TOpState* s = Current();
     if (!s || !s->TextLines) return;
     s->TextLines->push_back(text);
+    s->Parameters.reset();
     s->ReceivedQueue.push_back(text);
   }
   ListChanged = true;
@@ -204,6 +207,7 @@ void TModelSwDl::ClearReceivedLines() {
     TOpState* s = Current();
     if (!s) return;
     if (s->TextLines) s->TextLines->clear();
+    s->Parameters.reset();
     s->ReceivedQueue.clear();
   }
   ListChanged = true;
@@ -218,27 +222,13 @@ bool TModelSwDl::TakeReceivedLine(std::string& text) {
   return true;
 }
 
-namespace {
-constexpr int32_t LargestParameterNumber = 0xFFFF;
-}
-
 bool TModelSwDl::NextParameter(int32_t after, int32_t& number, std::string& value) const {
   if (OperationKind() != KindParameterDownload) return false;
   std::lock_guard<std::mutex> lock(Lock);
   const TOpState* s = Current();
   if (!s->TextLines) return false;
-  for (const std::string& line : *s->TextLines) {
-    int32_t n = 0;
-    std::string v, description;
-    if (!ParseParameterLine(line, n, v, description)) continue;
-    if (n < 1 || n > LargestParameterNumber) continue;
-    if (n > after) {
-      number = n;
-      value = v;
-      return true;
-    }
-  }
-  return false;
+  if (!s->Parameters) s->Parameters = std::make_unique<const TParameterIndex>(*s->TextLines);
+  return s->Parameters->Next(after, number, value);
 }
 
 std::vector<int> OversizedParameterLines(const std::vector<std::string>& lines) {
@@ -246,7 +236,7 @@ std::vector<int> OversizedParameterLines(const std::vector<std::string>& lines) 
   for (size_t i = 0; i < lines.size(); ++i) {
     int32_t n = 0;
     std::string v, description;
-    if (ParseParameterLine(lines[i], n, v, description) && n > LargestParameterNumber)
+    if (ParseParameterLine(lines[i], n, v, description) && n > TParameterIndex::LargestNumber)
       result.push_back(static_cast<int>(i + 1));
   }
   return result;

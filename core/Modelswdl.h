@@ -21,6 +21,7 @@
 #include "comm/Commconfig.h"
 #include "core/Ansistring.h"
 #include "core/Operations.h"
+#include "core/Parameterindex.h"
 #include "hex/Hexfile.h"
 
 struct TOpState {
@@ -28,6 +29,9 @@ struct TOpState {
   std::shared_ptr<const HexFile> Image;              // operations 1 and 2
   std::string DataFileName;
   std::unique_ptr<std::vector<std::string>> TextLines;  // operations 3, 4 and 5
+  // The parameters of TextLines for NextParameter; null until first asked
+  // for after TextLines changed.
+  mutable std::unique_ptr<const TParameterIndex> Parameters;
   std::deque<std::string> ReceivedQueue;             // received, not yet shown
 };
 

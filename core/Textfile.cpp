@@ -3,13 +3,21 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 
 std::vector<std::string> ReadTextLines(const std::string& fileName) {
   std::ifstream in(fileName, std::ios::binary);
   if (!in)
     throw TextFileError("Could not read file \"" + fileName + "\": " + std::strerror(errno));
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // Read in pieces and counted: a device or a wrong choice of file has no
+  // end, or none worth waiting for.
+  std::string text;
+  char piece[64 * 1024];
+  while (in.read(piece, sizeof piece) || in.gcount() > 0) {
+    text.append(piece, static_cast<size_t>(in.gcount()));
+    if (text.size() > MaxTextFileBytes)
+      throw TextFileError("Could not read file \"" + fileName +
+                          "\": it is larger than 64 MiB, far more than a parameter list needs; choose the right file");
+  }
   if (in.bad()) throw TextFileError("Could not read file \"" + fileName + "\"");
   std::vector<std::string> lines;
   size_t start = 0;

@@ -75,8 +75,9 @@ class HexFile {
   int32_t Size() const { return CellCount; }
   int32_t BaseAddress() const { return Base; }
 
-  // Reads a file. All or nothing: when the file cannot be read, HexFileError
-  // names it and lines, cells, file name and loaded flag stay as they were.
+  // Reads a file. All or nothing: when the file cannot be read, or is larger
+  // than any image needs (64 MiB), HexFileError names it and lines, cells,
+  // file name and loaded flag stay as they were.
   void Load(const std::string& fileName);
   bool IsLoaded() const { return Loaded; }
   const std::string& FileName() const { return Name; }

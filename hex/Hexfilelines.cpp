@@ -17,6 +17,12 @@ HexFileError ReadError(const std::string& fileName, int error) {
   return HexFileError("Could not read HEX file \"" + fileName + "\": " + std::generic_category().message(error));
 }
 
+HexFileError TooLarge(const std::string& fileName) {
+  return HexFileError("Could not read HEX file \"" + fileName +
+                      "\": it is larger than 64 MiB, far more than any firmware image of this tool needs; "
+                      "choose the firmware's HEX file");
+}
+
 class OpenFile {
  public:
   explicit OpenFile(const std::string& fileName) : Fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC)) {
@@ -40,6 +46,7 @@ std::unique_ptr<std::vector<std::string>> ReadHexFileLines(const std::string& fi
   struct stat st {};
   if (::fstat(file.Fd, &st) != 0) throw ReadError(fileName, errno);
   if (S_ISDIR(st.st_mode)) throw ReadError(fileName, EISDIR);
+  if (S_ISREG(st.st_mode) && st.st_size > MaxHexFileBytes) throw TooLarge(fileName);
 
   auto lines = std::make_unique<std::vector<std::string>>();
   // Records of 16 data bytes take 45 characters a line. Room beyond what is
@@ -52,6 +59,7 @@ std::unique_ptr<std::vector<std::string>> ReadHexFileLines(const std::string& fi
   constexpr size_t ChunkSize = 64 * 1024;
   const auto chunk = std::make_unique_for_overwrite<char[]>(ChunkSize);
   std::string cut;  // the start of a line that the end of a chunk cut off
+  long long total = 0;  // counted as read: a device or a growing file has no size to check first
   for (;;) {
     const ssize_t got = ::read(file.Fd, chunk.get(), ChunkSize);
     if (got < 0) {
@@ -59,6 +67,8 @@ std::unique_ptr<std::vector<std::string>> ReadHexFileLines(const std::string& fi
       throw ReadError(fileName, errno);
     }
     if (got == 0) break;
+    total += got;
+    if (total > MaxHexFileBytes) throw TooLarge(fileName);
     const char* p = chunk.get();
     const char* const end = p + got;
     while (p < end) {

@@ -1,0 +1,22 @@
+// Peak resident memory of this process while a piece of a test runs, above
+// what was resident when it started: the kernel's high-water mark is reset
+// first (clear_refs 5), so an earlier test's peak does not hide this one.
+#pragma once
+
+#include <cstdint>
+
+class TPeakMemory {
+ public:
+  TPeakMemory();  // resets the high-water mark and notes the resident size
+  // How far the high-water mark rose above the resident size at construction.
+  int64_t GrowthBytes() const;
+  static int64_t ResidentBytes();  // VmRSS
+
+ private:
+  int64_t Start;
+};
+
+inline constexpr int64_t MiB = 1024 * 1024;
+// The bound every hostile input is held to: generous, so that it catches a
+// blow-up (a copy per line, a quadratic buffer), not a few megabytes.
+inline constexpr int64_t HostileMemoryBound = 200 * MiB;
