@@ -1,66 +1,45 @@
-// qmss: the command-line front end. A table of subcommands; each one lives
-// in its own file and is declared in Commands.h.
-#include <QCoreApplication>
+// qmss: the command line's front door. `qmss info` is often run in scripts,
+// file after file, so it runs here, in a program that links neither Qt nor
+// the worker thread and starts in a few milliseconds. Every other command
+// (and the usage texts) is the business of qmss-full beside this program:
+// it replaces this process, keeping its arguments, process id, signals and
+// exit code.
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
 #include <cstdio>
-#include <memory>
+#include <cstring>
 #include <string>
 #include <vector>
 
-#include "cli/Clihost.h"
 #include "cli/Commands.h"
 
 namespace {
 
-struct Subcommand {
-  const char* Name;
-  const char* Summary;
-  int (*Run)(const std::vector<std::string>& args);
-  // Runs the library's model and worker thread: needs the application
-  // object and its event loop, and takes Ctrl-C on the main thread.
-  bool HostsModel;
-};
-
-const Subcommand kSubcommands[] = {
-    {"ports", "list the COM names that map to a device and whether each opens", RunPortsCommand, false},
-    {"info", "what a HEX file holds (qmss info FILE [--image ...] [--bin OUT])", RunInfoCommand, false},
-    {"combine", "build the total HEX file (qmss combine MAIN DISPLAY LCCOMM ETHERNET -o TOTAL)", RunCombineCommand, false},
-    {"download", "download firmware (qmss download k7310|trx5170l FILE --port PORT)", RunDownloadCommand, true},
-    {"params", "send or receive parameters (qmss params send FILE|receive --port PORT)", RunParamsCommand, true},
-    {"sim", "simulate a device on a pseudo-terminal (qmss sim --help)", RunSimCommand, false},
-    {"sample", "write a small sample firmware set (qmss sample DIR)", RunSampleCommand, false},
-};
-
-void Usage(FILE* out) {
-  std::fprintf(out, "Usage: qmss COMMAND [options]   (qmss COMMAND --help for its options)\nCommands:\n");
-  for (const Subcommand& command : kSubcommands) std::fprintf(out, "  %-9s %s\n", command.Name, command.Summary);
-  std::fprintf(out, "Exit codes: 0 done, 1 failed, timed out or stopped, 2 usage or unreadable input,\n"
-                    "3 the file's load report shows problems (give --force to go on)\n");
+// qmss-full in the folder of this program's own file.
+std::string FullProgramPath() {
+  char self[PATH_MAX];
+  const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+  if (n <= 0) return "qmss-full";  // then the search path decides
+  std::string path(self, static_cast<size_t>(n));
+  const size_t slash = path.rfind('/');
+  return (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + "qmss-full";
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    Usage(stderr);
-    return ExitUsage;
-  }
-  std::string name = argv[1];
-  if (name == "--help" || name == "-h" || name == "help") {
-    Usage(stdout);
-    return ExitDone;
-  }
-  for (const Subcommand& command : kSubcommands) {
-    if (name != command.Name) continue;
-    const std::vector<std::string> args(argv + 2, argv + argc);
-    if (!command.HostsModel) return command.Run(args);
-    // Before any thread exists, so that every thread inherits the mask and
-    // the signals reach only the host's signalfd.
-    BlockStopSignals();
-    QCoreApplication app(argc, argv);
-    app.setApplicationName("qmss");
-    return command.Run(args);
-  }
-  std::fprintf(stderr, "qmss: unknown command \"%s\"\n", name.c_str());
-  Usage(stderr);
+  if (argc >= 2 && std::strcmp(argv[1], "info") == 0)
+    return RunInfoCommand(std::vector<std::string>(argv + 2, argv + argc));
+
+  const std::string full = FullProgramPath();
+  argv[0] = const_cast<char*>(full.c_str());
+  if (full.find('/') != std::string::npos)
+    execv(full.c_str(), argv);
+  else
+    execvp(full.c_str(), argv);
+  std::fprintf(stderr, "qmss: cannot start %s: %s; it belongs in the same folder as qmss (rebuild or reinstall)\n",
+               full.c_str(), std::strerror(errno));
   return ExitUsage;
 }

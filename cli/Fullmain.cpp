@@ -1,0 +1,68 @@
+// qmss-full: every subcommand of the command-line front end, with the
+// library's model, worker thread and QtCore. A table of subcommands; each one
+// lives in its own file and is declared in Commands.h. The qmss program runs
+// the quick file commands itself and hands everything else to this one.
+#include <QCoreApplication>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/Clihost.h"
+#include "cli/Commands.h"
+
+namespace {
+
+struct Subcommand {
+  const char* Name;
+  const char* Summary;
+  int (*Run)(const std::vector<std::string>& args);
+  // Runs the library's model and worker thread: needs the application
+  // object and its event loop, and takes Ctrl-C on the main thread.
+  bool HostsModel;
+};
+
+const Subcommand kSubcommands[] = {
+    {"ports", "list the COM names that map to a device and whether each opens", RunPortsCommand, false},
+    {"info", "what a HEX file holds (qmss info FILE [--image ...] [--bin OUT])", RunInfoCommand, false},
+    {"combine", "build the total HEX file (qmss combine MAIN DISPLAY LCCOMM ETHERNET -o TOTAL)", RunCombineCommand, false},
+    {"download", "download firmware (qmss download k7310|trx5170l FILE --port PORT)", RunDownloadCommand, true},
+    {"params", "send or receive parameters (qmss params send FILE|receive --port PORT)", RunParamsCommand, true},
+    {"sim", "simulate a device on a pseudo-terminal (qmss sim --help)", RunSimCommand, false},
+    {"sample", "write a small sample firmware set (qmss sample DIR)", RunSampleCommand, false},
+};
+
+void Usage(FILE* out) {
+  std::fprintf(out, "Usage: qmss COMMAND [options]   (qmss COMMAND --help for its options)\nCommands:\n");
+  for (const Subcommand& command : kSubcommands) std::fprintf(out, "  %-9s %s\n", command.Name, command.Summary);
+  std::fprintf(out, "Exit codes: 0 done, 1 failed, timed out or stopped, 2 usage or unreadable input,\n"
+                    "3 the file's load report shows problems (give --force to go on)\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    Usage(stderr);
+    return ExitUsage;
+  }
+  std::string name = argv[1];
+  if (name == "--help" || name == "-h" || name == "help") {
+    Usage(stdout);
+    return ExitDone;
+  }
+  for (const Subcommand& command : kSubcommands) {
+    if (name != command.Name) continue;
+    const std::vector<std::string> args(argv + 2, argv + argc);
+    if (!command.HostsModel) return command.Run(args);
+    // Before any thread exists, so that every thread inherits the mask and
+    // the signals reach only the host's signalfd.
+    BlockStopSignals();
+    QCoreApplication app(argc, argv);
+    app.setApplicationName("qmss");
+    return command.Run(args);
+  }
+  std::fprintf(stderr, "qmss: unknown command \"%s\"\n", name.c_str());
+  Usage(stderr);
+  return ExitUsage;
+}
