@@ -63,7 +63,7 @@ int RunInfoCommand(const std::vector<std::string>& args) {
   const std::string& fileName = parsed.Positional()[0];
   auto image = std::make_unique<HexFile>(shape->Size, shape->Base);
   try {
-    image->Load(fileName);
+    image->LoadWithoutLines(fileName);  // the lines are not shown here
   } catch (const HexFileError& e) {
     std::fprintf(stderr, "qmss info: %s\n", e.what());
     return ExitUsage;

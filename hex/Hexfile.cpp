@@ -18,6 +18,25 @@ void HexFile::Load(const std::string& fileName) {
   ReadRecordsFromLines(true);
 }
 
+void HexFile::LoadWithoutLines(const std::string& fileName) {
+  CachedUsedLength.store(-1, std::memory_order_relaxed);
+  Cells.Clear();
+  LastReport = HexLoadReport{};
+  LineList.reset();
+  Name = fileName;
+  Loaded = true;
+  try {
+    hexrecords::RecordReader reader(true, Base, Cells, LastReport);
+    ForEachHexFileLine(fileName, [&reader](std::string_view line) { reader.Read(line); });
+  } catch (...) {
+    Cells.Clear();
+    LastReport = HexLoadReport{};
+    Name.clear();
+    Loaded = false;
+    throw;
+  }
+}
+
 void HexFile::ReadRecordsFromLines(bool honourSegmentRecords) {
   CachedUsedLength.store(-1, std::memory_order_relaxed);
   Cells.Clear();

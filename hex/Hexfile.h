@@ -79,6 +79,12 @@ class HexFile {
   // than any image needs (64 MiB), HexFileError names it and lines, cells,
   // file name and loaded flag stay as they were.
   void Load(const std::string& fileName);
+  // Reads a file's records into the cells as it goes, keeping no text lines
+  // (Lines() becomes null): for a caller that needs cells and report only,
+  // at a fraction of the memory. Meant for an image not loaded before: when
+  // the file cannot be read, HexFileError names it and the image is left
+  // empty and not loaded.
+  void LoadWithoutLines(const std::string& fileName);
   bool IsLoaded() const { return Loaded; }
   const std::string& FileName() const { return Name; }
   // Null before the first Load, Assign or Merge.

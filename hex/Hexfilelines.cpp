@@ -34,27 +34,33 @@ class OpenFile {
   int Fd;
 };
 
-void AddLine(std::vector<std::string>& lines, std::string_view line) {
+std::string_view WithoutCr(std::string_view line) {
   if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-  lines.emplace_back(line);
+  return line;
 }
 
 }  // namespace
 
 std::unique_ptr<std::vector<std::string>> ReadHexFileLines(const std::string& fileName) {
+  auto lines = std::make_unique<std::vector<std::string>>();
+  struct stat st {};
+  // Records of 16 data bytes take 45 characters a line. Room beyond what is
+  // used costs address space only, never touched memory.
+  if (::stat(fileName.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= MaxHexFileBytes)
+    lines->reserve(static_cast<size_t>(st.st_size) / 24 + 16);
+  ForEachHexFileLine(fileName, [&lines](std::string_view line) { lines->emplace_back(line); });
+  return lines;
+}
+
+void ForEachHexFileLine(const std::string& fileName, const std::function<void(std::string_view)>& onLine) {
   OpenFile file(fileName);
   struct stat st {};
   if (::fstat(file.Fd, &st) != 0) throw ReadError(fileName, errno);
   if (S_ISDIR(st.st_mode)) throw ReadError(fileName, EISDIR);
   if (S_ISREG(st.st_mode) && st.st_size > MaxHexFileBytes) throw TooLarge(fileName);
 
-  auto lines = std::make_unique<std::vector<std::string>>();
-  // Records of 16 data bytes take 45 characters a line. Room beyond what is
-  // used costs address space only, never touched memory.
-  if (S_ISREG(st.st_mode)) lines->reserve(static_cast<size_t>(st.st_size) / 24 + 16);
-
-  // The file goes through one small buffer, each line copied straight into
-  // its entry; a whole-file buffer would cost as much memory again as the
+  // The file goes through one small buffer, each line handed over straight
+  // from it; a whole-file buffer would cost as much memory again as the
   // lines themselves.
   constexpr size_t ChunkSize = 64 * 1024;
   const auto chunk = std::make_unique_for_overwrite<char[]>(ChunkSize);
@@ -78,15 +84,14 @@ std::unique_ptr<std::vector<std::string>> ReadHexFileLines(const std::string& fi
         break;
       }
       if (cut.empty()) {
-        AddLine(*lines, std::string_view(p, static_cast<size_t>(eol - p)));
+        onLine(WithoutCr(std::string_view(p, static_cast<size_t>(eol - p))));
       } else {
         cut.append(p, eol);
-        AddLine(*lines, cut);
+        onLine(WithoutCr(cut));
         cut.clear();
       }
       p = eol + 1;
     }
   }
-  if (!cut.empty()) AddLine(*lines, cut);
-  return lines;
+  if (!cut.empty()) onLine(WithoutCr(cut));
 }

@@ -66,71 +66,76 @@ uint32_t RecordChecksum(std::string_view line) {
   return (0x100 - (sum & 0xFF)) & 0xFF;
 }
 
-void ReadRecords(const std::vector<std::string>& lines, bool honourSegmentRecords, int32_t baseAddress,
-                 CellArray& cells, HexLoadReport& report) {
-  // Addresses are 32-bit patterns: an extended base from 0x80000000 up is
-  // not negative. 64-bit arithmetic keeps the sum from wrapping back into
-  // the image.
-  const int64_t base = static_cast<uint32_t>(baseAddress);
-  const int64_t size = static_cast<int64_t>(cells.size());
-  uint32_t extendedBase = 0;
+RecordReader::RecordReader(bool honourSegmentRecords, int32_t baseAddress, CellArray& cells, HexLoadReport& report)
+    : HonourSegmentRecords(honourSegmentRecords),
+      // Addresses are 32-bit patterns: an extended base from 0x80000000 up is
+      // not negative. 64-bit arithmetic keeps the sum from wrapping back into
+      // the image.
+      Base(static_cast<uint32_t>(baseAddress)),
+      Size(static_cast<int64_t>(cells.size())),
+      Cells(cells),
+      Report(report) {}
 
-  for (size_t n = 0; n < lines.size(); ++n) {
-    const std::string_view line = lines[n];
-    const int lineNumber = static_cast<int>(n) + 1;
-    const RecordHeader header = ReadHeader(line);
+void RecordReader::Read(std::string_view line) {
+  const int lineNumber = ++LineNumber;
+  const RecordHeader header = ReadHeader(line);
 
-    // A blank line reads as an empty data record: it changes nothing and is
-    // not a fault.
-    uint8_t bytes[MaxRecordBytes];
-    bool decoded = false;
-    if (!IsBlank(line)) {
-      ++report.RecordCount;
-      uint32_t sum = 0;
-      decoded = DecodeRecord(line, header.Count, bytes, sum);
-      if (!decoded)
-        report.NoteMalformed(lineNumber);
-      else if ((sum & 0xFF) != 0)
-        report.NoteBadChecksum(lineNumber);
-    }
-    const uint8_t* data = bytes + 4;
-    auto dataByte = [&](uint32_t k) { return decoded ? data[k] : LooseDataByte(line, k); };
+  // A blank line reads as an empty data record: it changes nothing and is
+  // not a fault.
+  uint8_t bytes[MaxRecordBytes];
+  bool decoded = false;
+  if (!IsBlank(line)) {
+    ++Report.RecordCount;
+    uint32_t sum = 0;
+    decoded = DecodeRecord(line, header.Count, bytes, sum);
+    if (!decoded)
+      Report.NoteMalformed(lineNumber);
+    else if ((sum & 0xFF) != 0)
+      Report.NoteBadChecksum(lineNumber);
+  }
+  const uint8_t* data = bytes + 4;
+  auto dataByte = [&](uint32_t k) { return decoded ? data[k] : LooseDataByte(line, k); };
 
-    switch (header.Type) {
-      case Data: {
-        const int64_t first = int64_t{extendedBase} + header.Address;
-        const int64_t firstIndex = first - base;
-        if (decoded && firstIndex >= 0 && firstIndex + header.Count <= size) {
-          cells.SetRun(static_cast<size_t>(firstIndex), data, header.Count);
-          break;
-        }
-        for (uint32_t k = 0; k < header.Count; ++k) {
-          const int64_t index = firstIndex + k;
-          if (index >= 0 && index < size)
-            cells.Set(static_cast<size_t>(index), dataByte(k));
-          else
-            report.NoteOutside(first + k);
-        }
+  switch (header.Type) {
+    case Data: {
+      const int64_t first = int64_t{ExtendedBase} + header.Address;
+      const int64_t firstIndex = first - Base;
+      if (decoded && firstIndex >= 0 && firstIndex + header.Count <= Size) {
+        Cells.SetRun(static_cast<size_t>(firstIndex), data, header.Count);
         break;
       }
-      case ExtendedSegmentAddress:
-        if (honourSegmentRecords && header.Count == 2 && header.Address == 0)
-          extendedBase = Field(line, 10, 13) << 4;
-        break;
-      case ExtendedLinearAddress:
-        if (header.Count == 2 && header.Address == 0) extendedBase = Field(line, 10, 13) << 16;
-        break;
-      case StartLinearAddress:
-        // The whole 32-bit start address becomes the extended base: data
-        // records after it are placed relative to it.
-        if (header.Count == 4 && header.Address == 0) extendedBase = Field(line, 10, 17);
-        break;
-      default:
-        // End of file (01) does not end the reading; 03 and unknown types
-        // carry nothing for the image.
-        break;
+      for (uint32_t k = 0; k < header.Count; ++k) {
+        const int64_t index = firstIndex + k;
+        if (index >= 0 && index < Size)
+          Cells.Set(static_cast<size_t>(index), dataByte(k));
+        else
+          Report.NoteOutside(first + k);
+      }
+      break;
     }
+    case ExtendedSegmentAddress:
+      if (HonourSegmentRecords && header.Count == 2 && header.Address == 0)
+        ExtendedBase = Field(line, 10, 13) << 4;
+      break;
+    case ExtendedLinearAddress:
+      if (header.Count == 2 && header.Address == 0) ExtendedBase = Field(line, 10, 13) << 16;
+      break;
+    case StartLinearAddress:
+      // The whole 32-bit start address becomes the extended base: data
+      // records after it are placed relative to it.
+      if (header.Count == 4 && header.Address == 0) ExtendedBase = Field(line, 10, 17);
+      break;
+    default:
+      // End of file (01) does not end the reading; 03 and unknown types
+      // carry nothing for the image.
+      break;
   }
+}
+
+void ReadRecords(const std::vector<std::string>& lines, bool honourSegmentRecords, int32_t baseAddress,
+                 CellArray& cells, HexLoadReport& report) {
+  RecordReader reader(honourSegmentRecords, baseAddress, cells, report);
+  for (const std::string& line : lines) reader.Read(line);
 }
 
 }  // namespace hexrecords

@@ -36,6 +36,24 @@ bool IsLinearAddressRecord(const RecordHeader& header);
 // sum of count, address, type and data bytes.
 uint32_t RecordChecksum(std::string_view line);
 
+// Reads records one line after the other into cells, which the caller has
+// emptied, with the rules of ReadRecords below; lines are numbered from 1 in
+// the order they come.
+class RecordReader {
+ public:
+  RecordReader(bool honourSegmentRecords, int32_t baseAddress, CellArray& cells, HexLoadReport& report);
+  void Read(std::string_view line);
+
+ private:
+  bool HonourSegmentRecords;
+  int64_t Base;
+  int64_t Size;
+  CellArray& Cells;
+  HexLoadReport& Report;
+  uint32_t ExtendedBase = 0;
+  int LineNumber = 0;
+};
+
 // Places the data of lines into cells, which the caller has emptied.
 // Data records go to extended base + address + k - base address; the 16-bit
 // address does not wrap. Bytes whose cell would lie outside the image are

@@ -85,6 +85,13 @@ TEST(HexFileLoadTest, RecordsPlaceTheirBytes) {
     ExpectCells(upper, c.Expected, c.Name);
     EXPECT_FALSE(upper.Report().HasOutside()) << c.Name << ": " << upper.Report().OutsideText();
 
+    // Read as the file goes, keeping no lines: the same cells and count.
+    HexFile streamed(c.Size, c.Base);
+    streamed.LoadWithoutLines(dir.File("upper.hex"));
+    ExpectCells(streamed, c.Expected, std::string(c.Name) + " (without lines)");
+    EXPECT_EQ(streamed.Lines(), nullptr) << c.Name;
+    EXPECT_EQ(streamed.Report().RecordCount, upper.Report().RecordCount) << c.Name;
+
     HexFile lower(c.Size, c.Base);
     lower.Load(dir.Write("lower.hex", Lower(text)));
     ExpectCells(lower, c.Expected, std::string(c.Name) + " (lower case)");
@@ -194,6 +201,22 @@ TEST_F(HexFileLoadErrorTest, NeverLoadedImageStaysEmpty) {
   EXPECT_EQ(fresh.FileName(), "");
 }
 
+// Without lines the cells fill as the file is read; a read failing part way
+// must not leave a half-read image that claims to be loaded.
+TEST_F(HexFileLoadErrorTest, LoadWithoutLinesLeavesNothingBehindAFailure) {
+  for (const std::string& name : {Dir.File("missing.hex"), std::string("/proc/self/mem"), Dir.File("")}) {
+    HexFile image(0x10000, 0x08000000);
+    image.LoadWithoutLines(Good);
+    ASSERT_EQ(image.FilledCount(), 3);
+    EXPECT_THROW(image.LoadWithoutLines(name), HexFileError) << name;
+    EXPECT_FALSE(image.IsLoaded()) << name;
+    EXPECT_EQ(image.FilledCount(), 0) << name;
+    EXPECT_EQ(image.UsedLength(), -1) << name;
+    EXPECT_EQ(image.FileName(), "") << name;
+    EXPECT_EQ(image.Report().RecordCount, 0) << name;
+  }
+}
+
 TEST(HexFileReportTest, RecordProblemsAreCountedWithTheirLines) {
   TempDir dir;
   HexFile image(0x10000, 0x08000000);
@@ -220,6 +243,12 @@ TEST(HexFileReportTest, RecordProblemsAreCountedWithTheirLines) {
   EXPECT_EQ(image.ByteAt(0x20), 0x01);
   EXPECT_EQ(image.ByteAt(0x33), 0x04);
   EXPECT_EQ(image.FilledCount(), 16);
+
+  // Read without lines, the report names the same lines.
+  HexFile streamed(0x10000, 0x08000000);
+  streamed.LoadWithoutLines(dir.File("faults.hex"));
+  EXPECT_EQ(streamed.Report().RecordProblemText(), r.RecordProblemText());
+  EXPECT_EQ(streamed.FilledCount(), 16);
 }
 
 TEST(HexFileReportTest, ProblemTextListsTheFirstLinesOnly) {
