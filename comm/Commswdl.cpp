@@ -376,6 +376,11 @@ int8_t CmSwDl7310::Retry(int8_t commandState) {
   ++RetryCount;
   if (RetryCount > MaxRetries) return Start;
   Pause(100);
+  // What is waiting now answers the attempt that failed: the acknowledge
+  // behind a noise byte, the rest of a shifted read, a late answer. Read as
+  // replies to the repeated command they would shift every reply after it,
+  // and the run would only come back in step by restarting.
+  if (Port.IsOpen() && !Port.DiscardInput()) throw ECommError(CommText::CouldNotReadStx);
   return commandState;
 }
 

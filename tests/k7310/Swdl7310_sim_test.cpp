@@ -238,6 +238,50 @@ TEST(SimulatedDevice, SixthFailureWhileRoutedToTheDisplayRestartsAtTheMainProces
   ExpectFlashHoldsImage(*sim, image);
 }
 
+// A noise byte arrives before the acknowledge of a write command. The
+// acknowledge behind it answers the failed attempt: read as the reply to the
+// repeated command it would put every later reply one off, and the run
+// would come back in step only by restarting. Discarded before the repeat,
+// it costs one more failure (the device, half-way into the address,
+// abandons the repeated command and stays silent) and nothing else.
+TEST(SimulatedDevice, NoiseBeforeAnAcknowledgeCostsTwoFailuresAndNoRestart) {
+  SimOptions options;
+  options.Awake = true;
+  auto sim = StartSimulator(options);
+  TestPty hostSide;
+  ASSERT_TRUE(hostSide.IsOpen());
+  TRecordingRelay relay(hostSide, sim->SlavePath());
+  struct Watch {
+    Bytes LastHost;
+    int WriteCommands = 0;
+  };
+  auto watch = std::make_shared<Watch>();
+  relay.SetFilter({[watch](const Bytes& fromHost) {
+                     watch->LastHost = fromHost;
+                     if (fromHost == Bytes{0x31, 0xCE}) ++watch->WriteCommands;
+                   },
+                   [watch](Bytes& fromDevice) {
+                     // The acknowledge of the third write command.
+                     if (watch->LastHost == Bytes{0x31, 0xCE} && watch->WriteCommands == 3 &&
+                         fromDevice == Bytes{0x79})
+                       fromDevice = {0x80, 0x79};
+                   }});
+  ASSERT_TRUE(relay.Start());
+
+  TTestImage image;
+  image.Fill(1, 0, 0x900, 81);
+  TK7310Host host(relay.HostPath());
+  host.Load(image);
+  host.StartDownload();
+  ASSERT_TRUE(host.WaitForIdle(ReadyText, 60000)) << host.StateText() << "\n" << host.Host.Log();
+  relay.Stop();
+
+  EXPECT_EQ(host.Host.Log(), "WrMemComm: No Ack: 80\r\nWrMemComm: Timeout\r\n");
+  EXPECT_EQ(sim->ConnectOrder(), Strings{"main"});
+  EXPECT_EQ(sim->Counts(SimK7310::Main).Rejected, 0);
+  EXPECT_EQ(FlashPart(*sim, 1, 0x900), image.Part(1));
+}
+
 TEST(SimulatedDevice, StopDuringARunGivesReadyAndTheNextStartRunsToTheEnd) {
   auto sim = StartSimulator();
   const TTestImage image = FourPartImage(60, 0xA);
