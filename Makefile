@@ -4,7 +4,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test bench tsan asan fuzz screenshots clean
+.PHONY: all deps configure build run test bench tsan asan fuzz soak screenshots clean
 
 all: build
 
@@ -41,6 +41,9 @@ asan:
 
 fuzz:
 	@scripts/fuzz
+
+soak: build
+	@scripts/soak $(BUILD)
 
 screenshots: build
 	@scripts/screenshots $(BUILD)
