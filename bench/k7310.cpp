@@ -23,12 +23,13 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/Benchhost.h"
 #include "comm/Commthrd.h"
 #include "comm/Portmap.h"
 #include "core/Controller.h"
-#include "core/Host.h"
 #include "core/Model.h"
 #include "sim/Simk7310.h"
+#include "tests/support/Hexwriter.h"
 
 namespace {
 
@@ -43,56 +44,6 @@ const char* const DoneText = "Download done. Ready for new download";
 
 double WireSeconds(uint64_t bytes) { return static_cast<double>(bytes) * BitsPerByte / BaudRate; }
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
-
-class BenchHost : public THost {
- public:
-  explicit BenchHost(std::string ini) : Ini(std::move(ini)) {}
-  // Failed replies write log lines; a clean run writes none.
-  void LogWrite(const std::string& text) override { Log += text; }
-  void ShowError(const std::string& message) override { Errors += message + "\n"; }
-  void ViewStateChanged() override {}
-  void ViewUpdate() override {}
-  void CloseMainWindow() override {}
-  std::string IniFileName() const override { return Ini; }
-
-  std::string Log;
-  std::string Errors;
-
- private:
-  std::string Ini;
-};
-
-// 16-byte data records with an extended linear address record wherever the
-// upper half of the address changes.
-std::string IntelHex(uint32_t base, const std::vector<uint8_t>& data) {
-  auto record = [](int type, uint32_t address, const uint8_t* bytes, size_t count) {
-    std::vector<uint8_t> all{static_cast<uint8_t>(count), static_cast<uint8_t>(address >> 8),
-                             static_cast<uint8_t>(address), static_cast<uint8_t>(type)};
-    all.insert(all.end(), bytes, bytes + count);
-    uint8_t sum = 0;
-    for (uint8_t b : all) sum = static_cast<uint8_t>(sum + b);
-    all.push_back(static_cast<uint8_t>(-sum));
-    std::string line = ":";
-    char hex[3];
-    for (uint8_t b : all) {
-      std::snprintf(hex, sizeof hex, "%02X", b);
-      line += hex;
-    }
-    return line + "\r\n";
-  };
-  std::string text;
-  int64_t upper = -1;
-  for (size_t at = 0; at < data.size(); at += 16) {
-    const uint32_t address = base + static_cast<uint32_t>(at);
-    if (address >> 16 != upper) {
-      upper = address >> 16;
-      const uint8_t ela[2] = {static_cast<uint8_t>(upper >> 8), static_cast<uint8_t>(upper)};
-      text += record(4, 0, ela, 2);
-    }
-    text += record(0, address & 0xFFFF, data.data() + at, std::min<size_t>(16, data.size() - at));
-  }
-  return text + ":00000001FF\r\n";
-}
 
 // The time and wire bytes of one stretch of the run with the same state text.
 struct Phase {
@@ -256,7 +207,7 @@ int main(int argc, char** argv) {
   const int blocks = static_cast<int>(image.size() / BlockSize);
   QTemporaryDir dir;
   const std::string hexPath = dir.path().toStdString() + "/total.hex";
-  std::ofstream(hexPath, std::ios::binary) << IntelHex(FlashBase, image);
+  std::ofstream(hexPath, std::ios::binary) << IntelHex({{FlashBase, image}});
 
   int status = 0;
   if (which != "unpaced") {

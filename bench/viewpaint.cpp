@@ -33,6 +33,7 @@
 #include "core/Controller.h"
 #include "core/Model.h"
 #include "core/Useraction.h"
+#include "tests/support/Hexwriter.h"
 #include "views/Frameserswdl.h"
 #include "views/Memo.h"
 #include "views/Stringgrid.h"
@@ -78,29 +79,10 @@ double MiB(size_t bytes) { return static_cast<double>(bytes) / (1024.0 * 1024.0)
 
 // 704 KiB of random bytes at 0x08000000, 16 bytes a record, CR LF.
 void WriteFullImage(const std::string& name) {
-  std::ofstream out(name, std::ios::binary);
   std::mt19937 random(7);
-  auto record = [&out](int type, uint16_t offset, const std::vector<uint8_t>& data) {
-    char text[16];
-    unsigned sum = static_cast<unsigned>(data.size()) + (offset >> 8) + (offset & 0xFF) + static_cast<unsigned>(type);
-    std::snprintf(text, sizeof text, ":%02X%04X%02X", static_cast<unsigned>(data.size()), offset, type);
-    out << text;
-    for (uint8_t b : data) {
-      std::snprintf(text, sizeof text, "%02X", b);
-      out << text;
-      sum += b;
-    }
-    std::snprintf(text, sizeof text, "%02X\r\n", (0x100 - (sum & 0xFF)) & 0xFF);
-    out << text;
-  };
-  for (uint32_t address = 0x08000000; address < 0x08000000 + 0xB0000; address += 16) {
-    if ((address & 0xFFFF) == 0)
-      record(4, 0, {static_cast<uint8_t>(address >> 24), static_cast<uint8_t>(address >> 16)});
-    std::vector<uint8_t> data(16);
-    for (uint8_t& b : data) b = static_cast<uint8_t>(random());
-    record(0, static_cast<uint16_t>(address & 0xFFFF), data);
-  }
-  record(1, 0, {});
+  std::vector<uint8_t> data(0xB0000);
+  for (uint8_t& b : data) b = static_cast<uint8_t>(random());
+  WriteTextFile(name, IntelHex({{0x08000000, data}}));
 }
 
 // Runs the event loop until both widgets have painted once more than they
