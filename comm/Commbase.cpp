@@ -51,6 +51,10 @@ void CmBase::ApplyTimeouts(const PortTimeouts& timeouts, const char* errorText) 
   if (!Port.SetTimeouts(timeouts)) throw ECommError(errorText);
 }
 
+void CmBase::ApplyReadWhatHasArrived() {
+  ApplyTimeouts(PortTimeouts{PortTimeouts::MaxDword, 0, 0, 0, 0}, CommText::CouldNotApplyTimeouts);
+}
+
 void CmBase::WritePort(const uint8_t* data, size_t count) {
   size_t written = 0;
   if (!Port.Write(data, count, written)) throw ECommError(CommText::CouldNotTransmit);

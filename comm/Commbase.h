@@ -55,6 +55,9 @@ class CmBase {
   void ApplySettings(const PortSettings* settings);  // baud and parity from another record
   void ApplyTimeouts();                              // every read waits up to 1000 ms in total
   void ApplyTimeouts(const PortTimeouts& timeouts, const char* errorText);
+  // A read returns at once with what has arrived: the framed channels poll
+  // the line once a step and time their replies with the reply timer.
+  void ApplyReadWhatHasArrived();
   // One write of the whole frame, then a flush.
   void WritePort(const uint8_t* data, size_t count);
   // One read of up to count bytes under the port's time-outs.

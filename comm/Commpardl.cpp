@@ -55,9 +55,8 @@ void CmParDl::Open(CmConfig* config) {
   try {
     Config = config;
     OpenPort();
-    PortSettings copy = *Settings;
-    ApplySettings(&copy);
-    ApplyTimeouts(PortTimeouts{PortTimeouts::MaxDword, 0, 0, 0, 0}, CommText::CouldNotApplyTimeouts);
+    ApplySettings();
+    ApplyReadWhatHasArrived();
     State_ = Model.SwDl.HasData() ? Ready : NoList;
   } catch (...) {
     State_ = PortError;

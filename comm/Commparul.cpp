@@ -16,9 +16,8 @@ void CmParUl::Open(CmConfig* config) {
   try {
     Config = config;
     OpenPort();
-    PortSettings copy = *Settings;
-    ApplySettings(&copy);
-    ApplyTimeouts(PortTimeouts{PortTimeouts::MaxDword, 0, 0, 0, 0}, CommText::CouldNotApplyTimeouts);
+    ApplySettings();
+    ApplyReadWhatHasArrived();
     State_ = Idle;
   } catch (...) {
     State_ = PortError;

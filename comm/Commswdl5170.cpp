@@ -63,7 +63,7 @@ void CmSwDl5170::Open(CmConfig* config) {
     Config = config;
     OpenPort();
     ApplySlowRate();
-    ApplyTimeouts(PortTimeouts{PortTimeouts::MaxDword, 0, 0, 0, 0}, CommText::CouldNotApplyTimeouts);
+    ApplyReadWhatHasArrived();
     State_ = Model.SwDl.HasData() ? Ready : NoImage;
   } catch (...) {
     State_ = PortError;
