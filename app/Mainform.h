@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "app/Logfile.h"
+#include "files/Logfile.h"
 #include "core/Host.h"
 #include "core/Model.h"
 

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <string>
 
-#include "app/Inifile.h"
+#include "files/Inifile.h"
 
 namespace fs = std::filesystem;
 

@@ -12,7 +12,7 @@
 #include <optional>
 #include <string>
 
-#include "app/Logfile.h"
+#include "files/Logfile.h"
 #include "core/Controller.h"
 #include "core/Host.h"
 #include "core/Model.h"

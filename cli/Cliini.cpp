@@ -1,5 +1,7 @@
 #include "cli/Cliini.h"
 
+#include "files/Inipath.h"
+
 #include <unistd.h>
 
 #include <cstdlib>
@@ -17,18 +19,11 @@ bool IsFile(const std::string& path) {
 
 }  // namespace
 
-std::string CliExecutableFolder() {
-  std::error_code ec;
-  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (ec) return {};
-  return exe.parent_path().string();
-}
-
 std::string CliIniPath(const std::string& iniOption) {
   if (!iniOption.empty()) return iniOption;
   if (const char* env = std::getenv("QMSS_INI"); env && *env) return env;
 
-  const std::string folder = CliExecutableFolder();
+  const std::string folder = ExecutableFolder();
   if (!folder.empty()) {
     for (const std::string& candidate : {folder + "/" + IniName, folder + "/../app/" + IniName}) {
       if (IsFile(candidate)) return std::filesystem::path(candidate).lexically_normal().string();

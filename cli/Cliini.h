@@ -12,6 +12,3 @@
 
 std::string CliIniPath(const std::string& iniOption);
 
-// The folder of the running executable (from /proc/self/exe), without a
-// trailing separator; empty when it cannot be told.
-std::string CliExecutableFolder();

@@ -2,7 +2,7 @@
 
 #include <map>
 
-#include "app/Inifile.h"
+#include "files/Inifile.h"
 #include "comm/Portmap.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <cctype>
 #include <cstdio>
 
-#include "app/Inifile.h"
+#include "files/Inifile.h"
 #include "cli/Cliini.h"
 #include "cli/Cliport.h"
 #include "comm/Portmap.h"

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <set>
 
-#include "app/Inifile.h"
+#include "files/Inifile.h"
 #include "cli/Cliargs.h"
 #include "cli/Cliini.h"
 #include "cli/Commands.h"

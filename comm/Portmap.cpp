@@ -4,7 +4,7 @@
 #include <climits>
 #include <string>
 
-#include "app/Inifile.h"
+#include "files/Inifile.h"
 #include "comm/Serialport.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <QCoreApplication>
 #include <mutex>
 
-#include "app/Inifile.h"
+#include "files/Inifile.h"
 #include "comm/Channels.h"
 #include "comm/Commbase.h"
 #include "comm/Commthrd.h"

@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <exception>
 
-#include "app/Inipath.h"
+#include "files/Inipath.h"
 #include "app/Mainform.h"
 #include "core/Controller.h"
 #include "core/Model.h"

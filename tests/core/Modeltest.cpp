@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/Inifile.h"
+#include "files/Inifile.h"
 #include "comm/Commthrd.h"
 #include "tests/core/Recordingchannel.h"
 #include "tests/support/Eventloop.h"

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Inifile.h"
+#include "files/Inifile.h"
 
 namespace fs = std::filesystem;
 

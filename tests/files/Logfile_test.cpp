@@ -8,7 +8,7 @@
 #include <sstream>
 #include <string>
 
-#include "app/Logfile.h"
+#include "files/Logfile.h"
 
 namespace fs = std::filesystem;
 

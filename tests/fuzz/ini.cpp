@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/Inifile.h"
+#include "files/Inifile.h"
 
 namespace {
 std::string TempPath() {

@@ -2,7 +2,7 @@
 // dump, the load report warnings, Download and Abort.
 #include <QFileInfo>
 
-#include "app/Inipath.h"
+#include "files/Inipath.h"
 #include "core/Model.h"
 #include "tests/gui/Guifixture.h"
 #include "tests/gui/Hexsamples.h"

@@ -2,7 +2,7 @@
 // keys written at exit, and the close hand-shake with the worker thread.
 #include <QTimer>
 
-#include "app/Logfile.h"
+#include "files/Logfile.h"
 #include "comm/Portmap.h"
 #include "core/Model.h"
 #include "tests/gui/Guifixture.h"

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/Inifile.h"
+#include "files/Inifile.h"
 #include "tests/hostile/Hostilefiles.h"
 #include "tests/hostile/Peakmemory.h"
 #include "tests/support/Hexwriter.h"

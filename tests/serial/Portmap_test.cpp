@@ -7,7 +7,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "app/Inifile.h"
+#include "files/Inifile.h"
 #include "comm/Portmap.h"
 #include "comm/Serialport.h"
 #include "tests/support/Pty.h"

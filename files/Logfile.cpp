@@ -1,6 +1,6 @@
 // The log is a plain byte stream; the program adds nothing to what callers
 // write except the start and stop banners with their date lines.
-#include "app/Logfile.h"
+#include "files/Logfile.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

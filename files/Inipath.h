@@ -11,7 +11,7 @@
 //  - otherwise (an installed program, e.g. under /usr/bin) in the user's
 //    configuration folder, $XDG_CONFIG_HOME or ~/.config, in a folder named
 //    "QMScaleService", so that the settings written at exit are never lost.
-// Needs the application object (for the executable's path).
+// The executable's own path comes from the system (/proc/self/exe).
 std::string IniFilePath();
 
 // The folder of the running executable, without a trailing separator.

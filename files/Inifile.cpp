@@ -2,7 +2,7 @@
 // exactly one line (two for a new section) and rewrites the whole file
 // through a temporary file renamed over it, so the file on disk is always
 // either the old or the new one.
-#include "app/Inifile.h"
+#include "files/Inifile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
