@@ -4,20 +4,30 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test bench tsan asan fuzz soak screenshots clean
+# Which packages the target installs (scripts/install-deps run|test|package).
+DEPS ?= test
+# What `make build` builds: everything by default; `make run` only the programs.
+TARGETS ?=
+
+.PHONY: all deps configure build run test bench tsan asan fuzz soak screenshots package package-test clean
 
 all: build
 
 deps:
-	@scripts/install-deps
+	@scripts/install-deps $(DEPS)
 
+# Configures every time (a second or two): a build folder first configured by
+# `make run`, without GoogleTest, takes the tests in once `make test` has
+# installed it.
 configure: deps
-	@[ -f $(BUILD)/build.ninja ] || cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS) >/dev/null
+	@cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS) >/dev/null
 
 build: configure
-	@cmake --build $(BUILD) -j $(JOBS)
+	@cmake --build $(BUILD) -j $(JOBS) $(if $(TARGETS),--target $(TARGETS))
 
-run: build
+# The desktop app, qmss and the simulators (inside qmss), nothing else.
+run:
+	@$(MAKE) --no-print-directory build DEPS=run TARGETS="QMScaleService qmss qmss-full"
 	@scripts/run-demo $(BUILD)
 
 TEST_ENV ?=
@@ -48,5 +58,17 @@ soak: build
 screenshots: build
 	@scripts/screenshots $(BUILD)
 
+# The Debian package, built in Release without tests into build-package/,
+# then checked by lintian.
+package:
+	@$(MAKE) --no-print-directory build DEPS=package BUILD=build-package \
+	  CMAKE_FLAGS="-DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DQMSS_BUILD_TESTS=OFF -DQMSS_WERROR=OFF"
+	@cd build-package && cpack -G DEB >/dev/null && ls -l *.deb
+	@lintian --fail-on error build-package/*.deb
+
+# Unpacks the package into a temporary root and checks it from there.
+package-test: package
+	@scripts/package-test build-package
+
 clean:
-	rm -rf build build-tsan build-asan build-fuzz
+	rm -rf build build-tsan build-asan build-fuzz build-package

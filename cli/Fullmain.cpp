@@ -10,6 +10,7 @@
 
 #include "cli/Clihost.h"
 #include "cli/Commands.h"
+#include "files/Version.h"
 
 namespace {
 
@@ -33,7 +34,8 @@ const Subcommand kSubcommands[] = {
 };
 
 void Usage(FILE* out) {
-  std::fprintf(out, "Usage: qmss COMMAND [options]   (qmss COMMAND --help for its options)\nCommands:\n");
+  std::fprintf(out, "Usage: qmss COMMAND [options]   (qmss COMMAND --help for its options)\n"
+                    "       qmss --version\nCommands:\n");
   for (const Subcommand& command : kSubcommands) std::fprintf(out, "  %-9s %s\n", command.Name, command.Summary);
   std::fprintf(out, "Exit codes: 0 done, 1 failed, timed out or stopped, 2 usage or unreadable input,\n"
                     "3 the file's load report shows problems (give --force to go on)\n");
@@ -49,6 +51,10 @@ int main(int argc, char** argv) {
   std::string name = argv[1];
   if (name == "--help" || name == "-h" || name == "help") {
     Usage(stdout);
+    return ExitDone;
+  }
+  if (name == "--version") {
+    std::printf("qmss %s (%s, %s)\n", QMSS_VERSION, QMSS_BUILD_COMMIT, QMSS_BUILD_DATE);
     return ExitDone;
   }
   for (const Subcommand& command : kSubcommands) {
