@@ -4,9 +4,7 @@
 // either the old or the new one.
 #include "files/Inifile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "files/Fileio.h"
 
 #include <cerrno>
 #include <cstddef>
@@ -128,8 +126,7 @@ bool IsWritable(const std::string& section, const std::string& key, const std::s
 bool WriteAll(int fd, const std::string& data) {
   size_t done = 0;
   while (done < data.size()) {
-    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-    if (n < 0 && errno == EINTR) continue;
+    const long n = WriteFileBytes(fd, data.data() + done, data.size() - done);
     if (n <= 0) return false;
     done += static_cast<size_t>(n);
   }
@@ -139,24 +136,23 @@ bool WriteAll(int fd, const std::string& data) {
 // Reads the whole file; false when it exists but cannot be read.
 bool ReadFileText(const std::string& path, std::string& text, bool& missing) {
   missing = false;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = OpenFileForRead(path);
   if (fd < 0) {
     missing = errno == ENOENT;
     return missing;
   }
   char buffer[65536];
   for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
+    const long n = ReadFileBytes(fd, buffer, sizeof buffer);
     if (n < 0) {
-      ::close(fd);
+      CloseFile(fd);
       text.clear();
       return false;
     }
     if (n == 0) break;
     text.append(buffer, static_cast<size_t>(n));
   }
-  ::close(fd);
+  CloseFile(fd);
   return true;
 }
 
@@ -315,11 +311,7 @@ bool TIniFile::WriteBool(const std::string& section, const std::string& key, boo
 bool TIniFile::Save() const {
   // A symbolic link keeps pointing at the file it names: the target is
   // replaced, not the link.
-  std::string target = FilePath;
-  if (char* resolved = ::realpath(FilePath.c_str(), nullptr)) {
-    target = resolved;
-    std::free(resolved);
-  }
+  const std::string target = ResolvedPath(FilePath);
 
   size_t size = 0;
   for (const std::string& line : FileLines) size += line.size() + 2;
@@ -330,15 +322,14 @@ bool TIniFile::Save() const {
     text += "\r\n";
   }
 
-  const std::string temp = target + ".~" + std::to_string(::getpid());
-  ::unlink(temp.c_str());  // a leftover of a crashed run of the same pid
-  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  const std::string temp = target + ".~" + std::to_string(CurrentProcessId());
+  RemoveFile(temp);  // a leftover of a crashed run of the same pid
+  const int fd = CreateNewFile(temp);
   if (fd < 0) return false;
-  struct stat old {};
-  if (::stat(target.c_str(), &old) == 0) ::fchmod(fd, old.st_mode & 07777);
-  bool ok = WriteAll(fd, text) && ::fsync(fd) == 0;
-  ok = ::close(fd) == 0 && ok;
-  ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
-  if (!ok) ::unlink(temp.c_str());
+  CopyFileMode(fd, target);
+  bool ok = WriteAll(fd, text) && SyncFile(fd);
+  ok = CloseFile(fd) && ok;
+  ok = ok && ReplaceFileWith(temp, target);
+  if (!ok) RemoveFile(temp);
   return ok;
 }

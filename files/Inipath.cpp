@@ -1,6 +1,11 @@
 #include "files/Inipath.h"
 
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <cstdlib>
 #include <filesystem>
@@ -10,6 +15,21 @@ namespace fs = std::filesystem;
 
 namespace {
 
+#ifdef _WIN32
+bool Writable(const fs::path& path) { return ::_waccess(path.c_str(), 2) == 0; }
+
+fs::path ExecutablePath() {
+  wchar_t buffer[32768];
+  const DWORD n = ::GetModuleFileNameW(nullptr, buffer, sizeof buffer / sizeof buffer[0]);
+  return n == 0 ? fs::path() : fs::path(std::wstring(buffer, n));
+}
+
+// %APPDATA%, where Windows programs keep a user's settings.
+fs::path UserConfigFolder() {
+  const char* appData = std::getenv("APPDATA");
+  return fs::path(appData && *appData ? appData : ".");
+}
+#else
 bool Writable(const fs::path& path) { return ::access(path.c_str(), W_OK) == 0; }
 
 fs::path ExecutablePath() {
@@ -24,6 +44,7 @@ fs::path UserConfigFolder() {
   const char* home = std::getenv("HOME");
   return fs::path(home && *home ? home : ".") / ".config";
 }
+#endif
 
 }  // namespace
 

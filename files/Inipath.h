@@ -10,7 +10,8 @@
 //    extension>.INI", when that folder (or an existing INI there) is writable;
 //  - otherwise (an installed program, e.g. under /usr/bin) in the user's
 //    configuration folder, $XDG_CONFIG_HOME or ~/.config, in a folder named
-//    "QMScaleService", so that the settings written at exit are never lost.
+//    "QMScaleService", so that the settings written at exit are never lost
+//    (on Windows the user's %APPDATA% folder).
 // The executable's own path comes from the system (/proc/self/exe).
 std::string IniFilePath();
 

@@ -2,11 +2,9 @@
 // write except the start and stop banners with their date lines.
 #include "files/Logfile.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <ctime>
+
+#include "files/Fileio.h"
 
 namespace {
 
@@ -14,8 +12,7 @@ namespace {
 // date and long time formats.
 std::string DateTimeLine() {
   const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
+  const std::tm local = LocalTime(now);
   char date[128] = {};
   char time[128] = {};
   std::strftime(date, sizeof date, "%x", &local);
@@ -31,12 +28,12 @@ bool TLogFile::Open(const std::string& path) {
   Close();
   // O_APPEND: an existing log is continued at its end, whatever else was
   // written to it meanwhile.
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+  const int fd = OpenFileForAppend(path);
   if (fd < 0) return false;
   // Exclusive between processes (and between two opens in one process): a
   // second instance gets no log and runs on without one.
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    ::close(fd);
+  if (!LockFileExclusive(fd)) {
+    CloseFile(fd);
     return false;
   }
   Fd = fd;
@@ -46,7 +43,7 @@ bool TLogFile::Open(const std::string& path) {
 void TLogFile::Write(const std::string& text) {
   if (Fd < 0 || text.empty()) return;
   // One write call; its result is ignored, a failing log never stops a run.
-  [[maybe_unused]] const ssize_t written = ::write(Fd, text.data(), text.size());
+  [[maybe_unused]] const long written = WriteFileBytes(Fd, text.data(), text.size());
 }
 
 std::string TLogFile::StartBannerLine() { return "* START " + std::string(72, '*'); }
@@ -59,6 +56,6 @@ void TLogFile::WriteStopBanner() { Write("\r\n" + StopBannerLine() + "\r\n" + Da
 
 void TLogFile::Close() {
   if (Fd < 0) return;
-  ::close(Fd);  // releases the lock
+  CloseFile(Fd);  // releases the lock
   Fd = -1;
 }

@@ -1,6 +1,10 @@
 #include "hex/Cellarray.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/mman.h>
+#endif
 
 #include <algorithm>
 #include <bit>
@@ -12,14 +16,23 @@
 CellArray::CellArray(size_t count) : Count(count), Words((count + 63) / 64) {
   MappedBytes = Words * sizeof(uint64_t) + Count;
   if (MappedBytes == 0) return;
+#ifdef _WIN32
+  Block = ::VirtualAlloc(nullptr, MappedBytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+  if (!Block) throw std::bad_alloc();
+#else
   Block = ::mmap(nullptr, MappedBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (Block == MAP_FAILED) throw std::bad_alloc();
+#endif
   Bits = static_cast<uint64_t*>(Block);
   Bytes = reinterpret_cast<uint8_t*>(Bits + Words);
 }
 
 CellArray::~CellArray() {
+#ifdef _WIN32
+  if (Block) ::VirtualFree(Block, 0, MEM_RELEASE);
+#else
   if (Block) ::munmap(Block, MappedBytes);
+#endif
 }
 
 void CellArray::SetRun(size_t first, const uint8_t* values, size_t n) {

@@ -11,6 +11,15 @@
 
 #include "hex/Hexfile.h"
 
+// Windows opens files in text mode unless told otherwise, and has no
+// close-on-exec flag (its descriptors are not inherited by default).
+#ifndef O_BINARY
+#define O_BINARY 0
+#endif
+#ifndef O_CLOEXEC
+#define O_CLOEXEC 0
+#endif
+
 namespace {
 
 HexFileError ReadError(const std::string& fileName, int error) {
@@ -25,7 +34,7 @@ HexFileError TooLarge(const std::string& fileName) {
 
 class OpenFile {
  public:
-  explicit OpenFile(const std::string& fileName) : Fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC)) {
+  explicit OpenFile(const std::string& fileName) : Fd(::open(fileName.c_str(), O_RDONLY | O_BINARY | O_CLOEXEC)) {
     if (Fd < 0) throw ReadError(fileName, errno);
   }
   ~OpenFile() { ::close(Fd); }
