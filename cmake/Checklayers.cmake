@@ -1,0 +1,23 @@
+# Fails when a source file of FOLDER includes a project header from a folder
+# its layer may not use. Run by the build before each library (Layers.cmake).
+# -DFOLDER=dir -DALLOWED=a,b,c -DSTAMP=file
+cmake_minimum_required(VERSION 3.25)
+string(REPLACE "," ";" ALLOWED "${ALLOWED}")
+file(GLOB sources ${FOLDER}/*.cpp ${FOLDER}/*.h)
+get_filename_component(name ${FOLDER} NAME)
+set(wrong "")
+foreach(source ${sources})
+  file(STRINGS ${source} includes REGEX "^[ \t]*#[ \t]*include[ \t]+\"[a-z]+/")
+  foreach(line ${includes})
+    string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]+\"([a-z]+)/.*" "\\1" used "${line}")
+    if(NOT used IN_LIST ALLOWED)
+      get_filename_component(file ${source} NAME)
+      string(APPEND wrong "\n  ${name}/${file}: ${line}")
+    endif()
+  endforeach()
+endforeach()
+if(wrong)
+  string(REPLACE ";" ", " allowed "${ALLOWED}")
+  message(FATAL_ERROR "${name}/ may use only ${allowed}; these includes go the wrong way:${wrong}")
+endif()
+file(WRITE ${STAMP} "")
