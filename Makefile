@@ -9,7 +9,7 @@ DEPS ?= test
 # What `make build` builds: everything by default; `make run` only the programs.
 TARGETS ?=
 
-.PHONY: all deps configure build run test bench tsan asan fuzz soak screenshots package package-test clean
+.PHONY: all deps configure build run test bench tsan asan fuzz soak screenshots package package-test windows test-windows clean
 
 all: build
 
@@ -66,9 +66,17 @@ package:
 	@cd build-package && cpack -G DEB >/dev/null && ls -l *.deb
 	@lintian --fail-on error build-package/*.deb
 
+# The Windows cross build (build-windows/) and its tests under Wine.
+windows:
+	@$(MAKE) --no-print-directory build DEPS=windows BUILD=build-windows \
+	  CMAKE_FLAGS="-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release"
+
+test-windows: windows
+	@cd build-windows && ctest --output-on-failure -j $(JOBS) --timeout 900
+
 # Unpacks the package into a temporary root and checks it from there.
 package-test: package
 	@scripts/package-test build-package
 
 clean:
-	rm -rf build build-tsan build-asan build-fuzz build-package
+	rm -rf build build-tsan build-asan build-fuzz build-package build-windows

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <string_view>
 #include <system_error>
 
@@ -35,7 +36,13 @@ HexFileError TooLarge(const std::string& fileName) {
 class OpenFile {
  public:
   explicit OpenFile(const std::string& fileName) : Fd(::open(fileName.c_str(), O_RDONLY | O_BINARY | O_CLOEXEC)) {
-    if (Fd < 0) throw ReadError(fileName, errno);
+    if (Fd < 0) {
+      // Windows refuses to open a folder at all ("permission denied"); say
+      // what it is, as on Linux.
+      const int error = errno;
+      std::error_code ec;
+      throw ReadError(fileName, std::filesystem::is_directory(fileName, ec) ? EISDIR : error);
+    }
   }
   ~OpenFile() { ::close(Fd); }
   OpenFile(const OpenFile&) = delete;

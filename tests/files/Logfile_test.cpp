@@ -1,7 +1,6 @@
 // The log file: exact bytes, the banner blocks, appending across runs and the
 // exclusive access that leaves a second instance without a log.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
@@ -9,6 +8,7 @@
 #include <string>
 
 #include "files/Logfile.h"
+#include "tests/support/Tempdir.h"
 
 namespace fs = std::filesystem;
 
@@ -17,12 +17,9 @@ namespace {
 class LogFile : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "qmss-log-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    Dir = pattern;
+    Dir = Scratch.File("");
     Path = (Dir / "LOG.TXT").string();
   }
-  void TearDown() override { fs::remove_all(Dir); }
 
   std::string Load() const {
     std::ifstream in(Path, std::ios::binary);
@@ -41,6 +38,7 @@ class LogFile : public ::testing::Test {
     log.Close();
   }
 
+  TempDir Scratch;
   fs::path Dir;
   std::string Path;
 };

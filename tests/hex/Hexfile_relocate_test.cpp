@@ -5,7 +5,7 @@
 
 #include "hex/Hexfile.h"
 #include "tests/hex/Recordtext.h"
-#include "tests/hex/Tempdir.h"
+#include "tests/support/Tempdir.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "hex/Hexfile.h"
-#include "tests/hex/Tempdir.h"
+#include "tests/support/Tempdir.h"
 
 namespace {
 

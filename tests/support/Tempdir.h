@@ -1,19 +1,20 @@
 // A scratch folder for test files, removed with everything in it at the end.
 #pragma once
 
-#include <unistd.h>
-
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 
 class TempDir {
  public:
   TempDir() {
     static std::atomic<int> serial{0};
+    // A random run number keeps test programs that run at once apart.
+    static const unsigned run = std::random_device{}();
     Path = std::filesystem::temp_directory_path() /
-           ("qmss-hex-" + std::to_string(::getpid()) + "-" + std::to_string(serial++));
+           ("qmss-test-" + std::to_string(run) + "-" + std::to_string(serial++));
     std::filesystem::remove_all(Path);
     std::filesystem::create_directories(Path);
   }
