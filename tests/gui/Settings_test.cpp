@@ -242,3 +242,16 @@ TEST_F(SettingsTest, EachPortEntryNamesItsDevice) {
     EXPECT_EQ(d.cbPort->toolTip(), missing) << "the selected entry's";
   });
 }
+
+TEST_F(SettingsTest, SerialWithoutAnyPortStaysAtTheStartViewAndSaysWhatToDo) {
+  std::string ports = "[PORTS]\r\n";
+  for (int n = 1; n <= 256; ++n) ports += "COM" + std::to_string(n) + "=/nonexistent/tty\r\n";
+  StartMain("[CONFIG]\r\nCONNECTION=None\r\nPORT=0\r\n" + ports, true, false);
+  Choose(StartView().Widgets().cbConnectionType, 1);
+  ASSERT_EQ(Dialogs.Messages.size(), 1u);
+  EXPECT_EQ(Dialogs.Messages[0].Text,
+            "No serial port could be opened. Connect the adapter, then choose \"Serial\" again.");
+  EXPECT_EQ(Main->Config.Connection, 0);
+  EXPECT_EQ(StartView().Widgets().cbConnectionType->currentIndex(), 0);
+  ASSERT_TRUE(WaitForRestart());
+}
