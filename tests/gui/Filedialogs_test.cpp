@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QTimer>
 #include <functional>
+#include <iterator>
 
 #include "tests/gui/Guifixture.h"
 #include "tests/support/Eventloop.h"
@@ -79,10 +80,13 @@ TEST_F(GuiTest, AMissingFileTypedIntoTheOpenDialogGetsTheFormsOwnMessage) {
        },
        "Intel HEX files (*.hex)"},
   };
-  for (const Case& c : cases) {
+  // Outlive the loop: a check left pending by one case may run in the next.
+  TDialogRun runs[std::size(cases)];
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const Case& c = cases[i];
+    TDialogRun& run = runs[i];
     SCOPED_TRACE(c.Where);
     Dialogs.Messages.clear();
-    TDialogRun run;
     AnswerNextFileDialog(Path("missing.hex"), run);
     c.Click();
     ASSERT_TRUE(run.Opened);
