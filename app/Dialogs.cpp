@@ -1,6 +1,7 @@
 #include "app/Dialogs.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -15,25 +16,13 @@ TQtDialogs& QtDialogs() {
 
 TDialogs* Installed = nullptr;
 
-// "Intel HEX files (*.hex)|*.HEX" -> "Intel HEX files (*.hex *.HEX)": the
-// patterns of each description|pattern pair in both cases, since file names
-// on Linux come in either.
-QString QtFilter(const std::string& filter) {
-  const QStringList parts = QString::fromStdString(filter).split('|');
-  QStringList filters;
-  for (int i = 0; i + 1 < parts.size(); i += 2) {
-    QString description = parts[i];
-    const int paren = description.indexOf('(');
-    if (paren >= 0) description = description.left(paren).trimmed();
-    QStringList patterns;
-    for (const QString& p : parts[i + 1].split(';', Qt::SkipEmptyParts)) {
-      for (const QString& variant : {p.toLower(), p, p.toUpper()})
-        if (!patterns.contains(variant)) patterns << variant;
-    }
-    filters << description + " (" + patterns.join(' ') + ")";
-  }
-  filters << "All files (*)";
-  return filters.join(";;");
+// Sets up the dialog's file list the way the system's dialogs do it.
+void PrepareFileDialog(QFileDialog& dialog, const TFileDialogRequest& request) {
+  dialog.setNameFilters(QtNameFilters(request.Filter));
+  // Patterns match without regard to case, as on the system the filters were
+  // written for: "*.HEX" lists main.hex too.
+  dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
+  if (!request.DefaultExt.empty()) dialog.setDefaultSuffix(QString::fromStdString(request.DefaultExt));
 }
 
 // Windows-style line ends in message texts show as plain line breaks.
@@ -44,6 +33,19 @@ QString DisplayText(const std::string& text) {
 }
 
 }  // namespace
+
+QStringList QtNameFilters(const std::string& filter) {
+  const QStringList parts = QString::fromStdString(filter).split('|');
+  QStringList filters;
+  for (int i = 0; i + 1 < parts.size(); i += 2) {
+    // The description is shown as it stands; the toolkit takes the patterns
+    // from its parentheses, so a description without them gets the pattern.
+    const QString& description = parts[i];
+    const QString patterns = parts[i + 1].split(';', Qt::SkipEmptyParts).join(' ');
+    filters << (description.contains('(') ? description : description + " (" + patterns + ")");
+  }
+  return filters;
+}
 
 TDialogs& Dialogs() { return Installed ? *Installed : QtDialogs(); }
 
@@ -92,11 +94,12 @@ TMsgButton TQtDialogs::MessageBox(const std::string& text, const std::string& ca
 bool TQtDialogs::OpenFile(const TFileDialogRequest& request, std::string& fileName) {
   QFileDialog dialog(QApplication::activeWindow());
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
-  dialog.setFileMode(QFileDialog::ExistingFile);
-  dialog.setNameFilter(QtFilter(request.Filter));
+  // Any name is taken: the caller tells the user when the file does not
+  // exist, with its own message, not the toolkit's.
+  dialog.setFileMode(QFileDialog::AnyFile);
+  PrepareFileDialog(dialog, request);
   const std::string folder = request.InitialDir.empty() ? LastOpenFolder : request.InitialDir;
   if (!folder.empty()) dialog.setDirectory(QString::fromStdString(folder));
-  if (!request.DefaultExt.empty()) dialog.setDefaultSuffix(QString::fromStdString(request.DefaultExt));
   if (!request.FileName.empty()) dialog.selectFile(QString::fromStdString(request.FileName));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
   fileName = dialog.selectedFiles().first().toStdString();
@@ -110,9 +113,8 @@ bool TQtDialogs::SaveFile(const TFileDialogRequest& request, std::string& fileNa
   dialog.setFileMode(QFileDialog::AnyFile);
   // The callers ask about overwriting themselves, with their own texts.
   dialog.setOption(QFileDialog::DontConfirmOverwrite);
-  dialog.setNameFilter(QtFilter(request.Filter));
+  PrepareFileDialog(dialog, request);
   if (!request.InitialDir.empty()) dialog.setDirectory(QString::fromStdString(request.InitialDir));
-  if (!request.DefaultExt.empty()) dialog.setDefaultSuffix(QString::fromStdString(request.DefaultExt));
   if (!request.FileName.empty()) dialog.selectFile(QString::fromStdString(request.FileName));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
   fileName = dialog.selectedFiles().first().toStdString();

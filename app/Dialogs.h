@@ -2,6 +2,7 @@
 // this seam, so that widget tests can answer them with scripted replies.
 #pragma once
 
+#include <QStringList>
 #include <string>
 
 enum class TMsgIcon { None, Information, Warning, Error, Question };
@@ -36,6 +37,10 @@ class TDialogs {
   // The system's default beep.
   virtual void Beep() = 0;
 };
+
+// The toolkit's name filters for a "description|pattern" filter: exactly the
+// descriptions, nothing added.
+QStringList QtNameFilters(const std::string& filter);
 
 // The dialogs in force: the Qt ones unless a test installed its own.
 TDialogs& Dialogs();

@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <cstdlib>
 
+#include "comm/Portadapter.h"
 #include "comm/Portmap.h"
 #include "core/Operations.h"
 #include "views/Layout.h"
@@ -50,6 +51,9 @@ TDlgConfig::TDlgConfig(QWidget* owner, TDlgConfigData& record) : QDialog(owner),
   BOk->setDefault(true);
 
   connect(cbMode, &QComboBox::activated, this, [this] { cbModeChange(); });
+  // The box itself tells which adapter the selected port is.
+  connect(cbPort, &QComboBox::currentIndexChanged, this,
+          [this](int index) { cbPort->setToolTip(cbPort->itemData(index, Qt::ToolTipRole).toString()); });
   connect(BOk, &QPushButton::clicked, this, [this] { BOkClick(); });
   connect(BCancel, &QPushButton::clicked, this, [this] { BCancelClick(); });
 
@@ -116,6 +120,10 @@ bool TDlgConfig::FillPortList(int mode) {
     if (ComPortOpens(n) || n == configured) {
       found = true;
       cbPort->addItem(QString::fromStdString(ComName(n)));
+      // Which adapter this is: the entry's text stays "COM%d" for BOkClick.
+      cbPort->setItemData(cbPort->count() - 1,
+                          QString::fromStdString(PortAdapterText(DescribePortAdapter(ComDevicePath(n)))),
+                          Qt::ToolTipRole);
       if (n == configured) selected = cbPort->count() - 1;
     }
   }
@@ -141,8 +149,10 @@ void TDlgConfig::BOkClick() {
     if (Data.ModeName == ConnectionNames[i]) Data.ModeIndex = i;
   Data.Port = IntegerOf(cbPort->currentText().mid(3), 0);
   Data.Baud = IntegerOf(cbBaudRate->currentText(), 1200);
+  // Without a choice (a letter the list cannot show, such as 'O', or none)
+  // the letter in force stays.
   const QString parity = cbParity->currentText();
-  Data.Parity = parity.isEmpty() ? '\0' : static_cast<char>(parity[0].toLatin1());
+  if (!parity.isEmpty()) Data.Parity = static_cast<char>(parity[0].toLatin1());
   accept();
 }
 

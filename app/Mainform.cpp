@@ -8,9 +8,13 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <cstdio>
+#include <filesystem>
 
+#include "app/Aboutbox.h"
+#include "app/Abortdownload.h"
 #include "app/Commclos.h"
 #include "app/Dialogs.h"
 #include "app/Fdlgconfig.h"
@@ -26,6 +30,9 @@
 
 namespace {
 constexpr int HighestProbedPort = 255;
+// How often the window looks whether the channel went into or out of a
+// transfer; channels flag only some of their state changes.
+constexpr int TransferWatchMs = 50;
 
 std::string LcKey(const char* prefix, int n) {
   char key[32];
@@ -90,6 +97,12 @@ void TFMain::CreateMenus() {
   MITotalHexFile->setObjectName("MITotalHexFile");
   MITotalHexFile->setCheckable(true);
   connect(MITotalHexFile, &QAction::triggered, this, [this] { MITotalHexFileClick(); });
+
+  MIHelp = menuBar()->addMenu("&Help");
+  MIHelp->setObjectName("MIHelp");
+  MIHelpAbout = MIHelp->addAction("&About");
+  MIHelpAbout->setObjectName("MIHelpAbout");
+  connect(MIHelpAbout, &QAction::triggered, this, [this] { MIHelpAboutClick(); });
 }
 
 void TFMain::FormCreate(TChannelFactory channels) {
@@ -113,6 +126,11 @@ void TFMain::FormCreate(TChannelFactory channels) {
   ReadIniKeys();
   ProbePort();
 
+  // The log lies in the current directory; its full name is kept for the
+  // About box.
+  std::error_code error;
+  const std::filesystem::path logPath = std::filesystem::absolute("LOG.TXT", error);
+  LogPath = error ? std::string("LOG.TXT") : logPath.string();
   Log.Open();
   Log.WriteStartBanner();
 
@@ -123,6 +141,11 @@ void TFMain::FormCreate(TChannelFactory channels) {
   ModelPtr->Restart(Config);
 
   SelectConnection(Config.Connection, true, false);
+
+  tmTransferWatch = new QTimer(this);
+  tmTransferWatch->setInterval(TransferWatchMs);
+  connect(tmTransferWatch, &QTimer::timeout, this, [this] { WatchTransfer(); });
+  tmTransferWatch->start();
 }
 
 void TFMain::ReadIniKeys() {
@@ -168,6 +191,7 @@ void TFMain::WriteIniKeys() {
 }
 
 void TFMain::FormDestroy() {
+  if (tmTransferWatch) tmTransferWatch->stop();
   WriteIniKeys();
   // The views go before the model: the download view's subscriptions are
   // cancelled on the model's texts, which must still exist then.
@@ -226,9 +250,27 @@ void TFMain::InstallView(std::unique_ptr<TFrBase> view) {
 
 void TFMain::SelectConnection(int connection, bool force, bool restart) {
   if (connection == Config.Connection && !force) return;
+  if (restart && !TransferMayEnd()) {
+    // The view's combo box shows the connection still in force.
+    if (Current) Current->SetConnection(Config.Connection);
+    return;
+  }
+  SwitchConnection(connection, restart);
+}
+
+void TFMain::SwitchConnection(int connection, bool restart) {
   if (restart) RequestRestart();
   RetireCurrentView();
+  const bool toSerial = connection == 1 && Config.Connection != 1;
   Config.Connection = connection == 1 ? 1 : 0;
+  if (toSerial) {
+    // After "None" the port is 0: probe as start-up does, so that the new
+    // channel gets a port that opens.
+    ProbePort();
+    if (Config.Connection == 0)
+      Dialogs().MessageBox("No serial port could be opened. Connect the adapter, then choose \"Serial\" again.",
+                           "Error", TMsgIcon::Error, mbOK);
+  }
   // Leaving the tool makes it reachable again from its menu.
   MITotalHexFile->setEnabled(true);
   MITotalHexFile->setChecked(false);
@@ -252,6 +294,31 @@ void TFMain::SelectOperation(int operation) {
 
 void TFMain::MAViewSwDlExecute() { SelectConnection(Config.Connection, true, true); }
 
+bool TFMain::TransferMayEnd() {
+  if (!ModelPtr->InTransfer()) return true;
+  if (!AskAbortDownload()) return false;
+  UASwDlAbort action;
+  Controller->Execute(action);
+  return true;
+}
+
+void TFMain::WatchTransfer() {
+  if (!ModelPtr) return;
+  // Whatever refreshes the controls sets the menu by the same rule, so a menu
+  // that disagrees means the channel changed since.
+  const bool transfer = ModelPtr->InTransfer();
+  if (MIView->menuAction()->isVisible() == !transfer) return;
+  MIView->menuAction()->setVisible(!transfer);
+  if (Current) Current->TransferChanged();
+}
+
+void TFMain::MIHelpAboutClick() {
+  TAboutBox box(this);
+  About = &box;
+  box.exec();
+  About = nullptr;
+}
+
 void TFMain::ViewSettingsExecute() {
   TModelSwDl& swdl = ModelPtr->SwDl;
   TDlgConfigData record(Config);
@@ -266,24 +333,22 @@ void TFMain::ViewSettingsExecute() {
     DlgConfig = nullptr;
   }
   if (!record.Applied) return;
-  bool changed = false;
-  if (record.ModeIndex != Config.Connection) {
-    Config.Connection = record.ModeIndex;
-    changed = true;
-  }
-  if (record.Port != Config.Port) {
-    Config.Port = record.Port;
-    changed = true;
-  }
-  if (swdl.IsTRX5170Download() && record.Baud != swdl.GetBaudRate()) {
-    swdl.SetBaudRate(record.Baud);
-    changed = true;
-  }
-  if (swdl.IsParameterUpload() && record.Parity != swdl.GetParity()) {
-    swdl.SetParity(record.Parity);
-    changed = true;
-  }
-  if (changed) RequestRestart();
+  const bool modeChanged = record.ModeIndex != Config.Connection;
+  const bool portChanged = record.Port != Config.Port;
+  const bool baudChanged = swdl.IsTRX5170Download() && record.Baud != swdl.GetBaudRate();
+  const bool parityChanged = swdl.IsParameterUpload() && record.Parity != swdl.GetParity();
+  if (!modeChanged && !portChanged && !baudChanged && !parityChanged) return;
+  // The new settings restart the communication; No keeps the transfer and
+  // the settings in force.
+  if (!TransferMayEnd()) return;
+  if (portChanged) Config.Port = record.Port;
+  if (baudChanged) swdl.SetBaudRate(record.Baud);
+  if (parityChanged) swdl.SetParity(record.Parity);
+  // A new mode shows its view, as the view's own combo box does.
+  if (modeChanged)
+    SwitchConnection(record.ModeIndex, true);
+  else
+    RequestRestart();
 }
 
 void TFMain::MIFileExitClick() { close(); }

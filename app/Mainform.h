@@ -13,6 +13,8 @@
 #include "core/Model.h"
 
 class QAction;
+class QDialog;
+class QTimer;
 class QMenu;
 class QVBoxLayout;
 class TCommClosing;
@@ -54,6 +56,17 @@ class TFMain : public QMainWindow, public THost {
   void ViewSettingsExecute();
   void MITotalHexFileClick();
   void MIFileExitClick();
+  void MIHelpAboutClick();
+
+  // Before anything that restarts the communication: true when no transfer
+  // runs, or when the user agreed to abort it (it is then aborted as the
+  // Abort button does); false leaves the transfer running.
+  bool TransferMayEnd();
+  // Full name of the log file this run writes.
+  std::string LogFileName() const { return LogPath; }
+  bool LogIsOpen() const { return Log.IsOpen(); }
+  // The About box while it is open.
+  QDialog* AboutBox() const { return About; }
 
   TModel& ModelRef() { return *ModelPtr; }
   TController& ControllerRef() { return *Controller; }
@@ -73,6 +86,8 @@ class TFMain : public QMainWindow, public THost {
   QAction* MIViewSettings = nullptr;  // runs the action ViewSettings
   QMenu* mITools = nullptr;
   QAction* MITotalHexFile = nullptr;
+  QMenu* MIHelp = nullptr;
+  QAction* MIHelpAbout = nullptr;
 
  signals:
   // The window accepted a close: the program ends.
@@ -96,8 +111,15 @@ class TFMain : public QMainWindow, public THost {
   void RetireCurrentView();
   void InstallView(std::unique_ptr<TFrBase> view);
   void RequestRestart();
+  // SelectConnection once the user agreed: the view for the connection, and
+  // for "Serial" after "None" a port probed as at start-up.
+  void SwitchConnection(int connection, bool restart);
+  // Follows the channel into and out of a transfer: the View menu and the
+  // view's controls (tmTransferWatch).
+  void WatchTransfer();
 
   std::string IniPath;
+  std::string LogPath;
   TLogFile Log;
   std::unique_ptr<TModel> ModelPtr;
   std::unique_ptr<TController> Controller;
@@ -105,6 +127,8 @@ class TFMain : public QMainWindow, public THost {
   std::unique_ptr<TFrBase> Previous;
   QPointer<TCommClosing> CommClosing;
   TDlgConfig* DlgConfig = nullptr;
+  QDialog* About = nullptr;
+  QTimer* tmTransferWatch = nullptr;
   QWidget* Client = nullptr;
   QVBoxLayout* ClientLayout = nullptr;
 };

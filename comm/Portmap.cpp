@@ -44,6 +44,14 @@ std::string ComDevicePath(int number) {
   return {};
 }
 
+std::vector<std::string> ComTableLines() {
+  std::vector<std::string> lines;
+  for (const PortRange& range : PortTable)
+    lines.push_back(ComName(range.First) + "-" + ComName(range.Last) + ": " + range.Prefix + "0-" +
+                    std::to_string(range.Last - range.First));
+  return lines;
+}
+
 int ComNumber(const std::string& name) {
   if (name.size() < 4) return 0;
   for (size_t i = 0; i < 3; ++i) {

@@ -8,6 +8,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 class TIniFile;
 
@@ -17,6 +18,10 @@ std::string ComName(int number);  // "COM%d"
 std::string ComDevicePath(int number);
 // Parses "COMn" (any case) into n; 0 when the text is no COM name.
 int ComNumber(const std::string& name);
+
+// The fixed table, one line per range ("COM1-COM32: /dev/ttyS0-31"), for
+// showing to a technician.
+std::vector<std::string> ComTableLines();
 
 // Overrides in force for this process (set by the host at start-up).
 void SetComOverrides(const std::map<int, std::string>& overrides);

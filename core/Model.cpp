@@ -52,7 +52,9 @@ void TModel::WriteIniKeys() {
     const PortSettings* settings = SwDl.OpState(op.Id).Settings.get();
     if (!settings) continue;
     ini.WriteInteger(op.Name, "BAUDRATE", settings->BaudRate);
-    ini.WriteString(op.Name, "PARITY", std::string(1, settings->Parity));
+    // No letter (an empty value read at start) is written back empty, never
+    // as a NUL character that would lose the key's text for good.
+    ini.WriteString(op.Name, "PARITY", settings->Parity ? std::string(1, settings->Parity) : std::string());
   }
 }
 
@@ -172,5 +174,18 @@ void TModel::ReplyTimerExpired(uint64_t generation) {
 }
 
 int TModel::ChannelState() const { return Channel ? Channel->GetState() : -1; }
+
+bool TModel::InTransfer() const {
+  const int s = ChannelState();
+  switch (SwDl.OperationKind()) {
+    case KindSoftwareDownload:
+    case KindParameterDownload:
+      return s >= 2;
+    case KindParameterUpload:
+      return s == 1;
+    default:
+      return false;
+  }
+}
 
 bool TModel::ThreadRunning() const { return Thread && !Thread->HasEnded(); }

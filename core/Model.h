@@ -47,6 +47,10 @@ class TModel {
   void StopReplyTimer();
   void ReplyTimeout();
   int ChannelState() const;
+  // Whether the channel is moving data: a download or parameter download
+  // from its start request on (state 2 or more), an upload while it receives
+  // (state 1). Actions that would end the channel ask the user first then.
+  bool InTransfer() const;
 
   bool ThreadRunning() const;
   // Which channel Restart builds; the default serves each operation with its

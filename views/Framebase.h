@@ -26,6 +26,9 @@ class TFrBase {
 
   // The widget side, for the main window to place and show.
   virtual QWidget* Widget() const = 0;
+  // The channel went into or out of a transfer (the main window watches for
+  // it; channels flag only some of their state changes).
+  virtual void TransferChanged() {}
 
  protected:
   int32_t Connection = 0;

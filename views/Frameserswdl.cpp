@@ -108,6 +108,8 @@ void TFrSerSwDl::RefreshControls() {
 
   const uint8_t kind = swdl.OperationKind();
   const int s = Model.ChannelState();
+  // The menu and the combo boxes would restart the communication.
+  const bool transfer = Model.InTransfer();
   if (kind == KindSoftwareDownload || kind == KindParameterDownload) {
     const bool hasData = swdl.HasData();
     w.bDownload->setVisible(hasData);
@@ -119,10 +121,10 @@ void TFrSerSwDl::RefreshControls() {
     w.bOpen->setText("Open");
     w.bOpen->setVisible(true);
     w.bOpen->setEnabled(true);
-    Main.MIView->menuAction()->setVisible(s <= 2);
-    w.cbOperation->setEnabled(s < 2);
-    w.cbConnectionType->setEnabled(s < 2);
-    if (s < 2) w.EUnit->clear();
+    Main.MIView->menuAction()->setVisible(!transfer);
+    w.cbOperation->setEnabled(!transfer);
+    w.cbConnectionType->setEnabled(!transfer);
+    if (!transfer) w.EUnit->clear();
   } else if (kind == KindParameterUpload) {
     w.bDownload->setVisible(true);
     w.bDownload->setEnabled(true);
@@ -131,9 +133,9 @@ void TFrSerSwDl::RefreshControls() {
     const bool canSave = s != 1 && !w.sgBinData->Cell(0, 1).empty();
     w.bOpen->setVisible(canSave);
     w.bOpen->setEnabled(canSave);
-    Main.MIView->menuAction()->setVisible(s != 1);
-    w.cbOperation->setEnabled(s != 1);
-    w.cbConnectionType->setEnabled(s != 1);
+    Main.MIView->menuAction()->setVisible(!transfer);
+    w.cbOperation->setEnabled(!transfer);
+    w.cbConnectionType->setEnabled(!transfer);
   }
 
   const bool k7310 = swdl.GetOperation() == 1;

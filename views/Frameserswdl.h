@@ -23,6 +23,7 @@ class TFrSerSwDl : public TFrBase {
   void StateChanged() override;
   int32_t GetConnection() override;
   void SetConnection(int32_t connection) override;
+  void TransferChanged() override { RefreshControls(); }
   QWidget* Widget() const override { return VCL.get(); }
 
   // Fields and buttons for the current operation's kind and channel state.

@@ -9,6 +9,7 @@
 #include <exception>
 
 #include "files/Inipath.h"
+#include "app/Abortdownload.h"
 #include "app/Mainform.h"
 #include "core/Controller.h"
 #include "core/Model.h"
@@ -144,13 +145,15 @@ void TFrSerSwDlVCL::LoadParameterFile(const std::string& fileName) {
 
 void TFrSerSwDlVCL::SaveReceivedLines() {
   std::string fileName;
+  sdParFile.FileName.clear();
+  sdParFile.InitialDir = ExecutableFolder();
   for (;;) {
-    sdParFile.FileName.clear();
-    sdParFile.InitialDir = ExecutableFolder();
     if (!Dialogs().SaveFile(sdParFile, fileName)) return;
     if (!FileExists(fileName)) break;
     const std::string question = "File:\r\n" + fileName + "\r\nexists. Overwrite?";
     if (Dialogs().MessageBox(question, "Error", TMsgIcon::None, mbOK | mbCancel) == mbOK) break;
+    // Shown again with the name just chosen, for the user to change it.
+    sdParFile.FileName = fileName;
   }
   try {
     WriteTextLines(fileName, mHexFile->Lines());
@@ -165,7 +168,7 @@ void TFrSerSwDlVCL::SaveReceivedLines() {
 void TFrSerSwDlVCL::bDownloadClick() {
   try {
     if (bDownload->text() == "Abort") {
-      if (Dialogs().MessageBox("Abort download?", "Abort", TMsgIcon::None, mbYes | mbNo) == mbYes) {
+      if (AskAbortDownload()) {
         UASwDlAbort action;
         Controller.Execute(action);
       }
@@ -194,6 +197,12 @@ void TFrSerSwDlVCL::cbConnectionTypeChange() {
 
 void TFrSerSwDlVCL::cbOperationChange() {
   const int index = cbOperation->currentIndex();
+  // Another operation restarts the communication: a running transfer ends
+  // only when the user agrees.
+  if (index != Model.SwDl.GetOperation() && !Main.TransferMayEnd()) {
+    cbOperation->setCurrentIndex(Model.SwDl.GetOperation());
+    return;
+  }
   if (index >= 0) {
     UASwDlOperationSelect action;
     action.Operation = static_cast<uint8_t>(index);

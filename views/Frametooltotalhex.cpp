@@ -1,6 +1,7 @@
 #include "views/Frametooltotalhex.h"
 
 #include <QAction>
+#include <QMenu>
 #include <QLineEdit>
 #include <QPushButton>
 #include <cstdio>
@@ -25,6 +26,9 @@ TFrToolTotalHex::TFrToolTotalHex(TFMain& main, TModel& model, TController& contr
   main.MITotalHexFile->setChecked(true);
   main.MIViewSwDl->setEnabled(true);
   main.MIViewSwDl->setChecked(false);
+  // The download view hides the View menu during a transfer; the way back
+  // from the tool must not stay hidden once none runs.
+  main.MIView->menuAction()->setVisible(!model.InTransfer());
 }
 
 TFrToolTotalHex::~TFrToolTotalHex() { VCL.reset(); }

@@ -151,6 +151,8 @@ TEST_F(UploadTest, SaveAsksBeforeOverwritingAndCancelShowsTheDialogAgain) {
   Dialogs.Answers = {mbCancel};
   W().bOpen->click();
   ASSERT_EQ(Dialogs.SaveRequests.size(), 2u);
+  EXPECT_EQ(Dialogs.SaveRequests[0].FileName, "");
+  EXPECT_EQ(Dialogs.SaveRequests[1].FileName, Path("taken.txt")) << "shown again with the name chosen";
   EXPECT_EQ(Dialogs.SaveRequests[0].DefaultExt, "TXT");
   EXPECT_EQ(Dialogs.SaveRequests[0].Filter, "Text files (*.txt)|*.TXT");
   ASSERT_EQ(Dialogs.Messages.size(), 1u);

@@ -7,6 +7,7 @@
 #include "tests/gui/Guifixture.h"
 #include "tests/support/Eventloop.h"
 #include "views/Frameserswdl.h"
+#include "views/Framestart.h"
 
 class SettingsTest : public GuiTest {
  protected:
@@ -71,7 +72,7 @@ TEST_F(SettingsTest, ApplyingUnchangedValuesRestartsNothingAndAChangeRestarts) {
   EXPECT_TRUE(Main->RestartPending);
   EXPECT_EQ(Main->Config.Connection, 0);
   EXPECT_EQ(Main->Config.Port, 0);
-  DownloadView();  // the view is not replaced
+  StartView();  // as "None" in the view's own combo box
   ASSERT_TRUE(WaitForRestart());
 
   // Cancel leaves everything as it was.
@@ -160,4 +161,97 @@ TEST_F(SettingsTest, WithoutAnyPortTheModeIsForcedToNone) {
     EXPECT_FALSE(d.cbMode->isEnabled());
     EXPECT_EQ(Items(d.cbPort), QStringList{"None"});
   });
+}
+
+TEST_F(SettingsTest, ModeNoneGivesTheStartViewAndSerialAfterItProbesAPort) {
+  StartMain("[CONFIG]\r\nCONNECTION=Serial\r\nOPERATION=Software Download - K7310\r\n" + Ports());
+  WithDialog([](TDlgConfig& d) {
+    GuiTest::Choose(d.cbMode, 0);
+    d.BOkClick();
+  });
+  EXPECT_EQ(Main->Config.Port, 0);
+  StartView();
+  EXPECT_EQ(StartView().Widgets().cbConnectionType->currentIndex(), 0);
+  ASSERT_TRUE(WaitForRestart());
+
+  // "Serial" in the start view: a port that opens, not COM0.
+  Choose(StartView().Widgets().cbConnectionType, 1);
+  ASSERT_TRUE(WaitForRestart());
+  EXPECT_GT(Main->Config.Port, 0);
+  EXPECT_TRUE(ComPortOpens(Main->Config.Port));
+  EXPECT_TRUE(DownloadView().Widgets().cbOperation->isEnabled());
+  EXPECT_TRUE(Dialogs.Messages.empty()) << Dialogs.Texts().front();
+
+  // And Mode "Serial" from the start view gives the download view.
+  WithDialog([](TDlgConfig& d) {
+    GuiTest::Choose(d.cbMode, 0);
+    d.BOkClick();
+  });
+  ASSERT_TRUE(WaitForRestart());
+  WithDialog([](TDlgConfig& d) {
+    GuiTest::Choose(d.cbMode, 1);
+    d.cbPort->setCurrentIndex(d.cbPort->findText("COM200"));
+    d.BOkClick();
+  });
+  DownloadView();
+  EXPECT_EQ(Main->Config.Port, 200);
+  ASSERT_TRUE(WaitForRestart());
+}
+
+struct ParityCase {
+  const char* InIni;   // the PARITY value at start
+  char Letter;         // what the model holds
+};
+
+class KeptParityTest : public SettingsTest, public ::testing::WithParamInterface<ParityCase> {};
+
+TEST_P(KeptParityTest, ApplyWithoutAParityChoiceKeepsTheLetterAndTheIniGetsNoNul) {
+  const ParityCase& c = GetParam();
+  StartMain("[CONFIG]\r\nCONNECTION=Serial\r\nOPERATION=Parameters from device to PC - DOWNLOAD\r\n"
+            "[Parameters from device to PC - DOWNLOAD]\r\nPARITY=" + std::string(c.InIni) + "\r\n" + Ports());
+  ASSERT_EQ(Main->ModelRef().SwDl.GetParity(), c.Letter);
+  WithDialog([](TDlgConfig& d) {
+    EXPECT_EQ(d.cbParity->currentIndex(), -1) << "a letter the list cannot show";
+    d.BOkClick();
+  });
+  EXPECT_EQ(Main->ModelRef().SwDl.GetParity(), c.Letter);
+  EXPECT_FALSE(Main->RestartPending) << "nothing changed";
+  DestroyMain();
+  const std::string ini = ReadFile("QMScaleService.INI");
+  EXPECT_EQ(ini.find('\0'), std::string::npos);
+  const std::string section = "[Parameters from device to PC - DOWNLOAD]\r\n";
+  const size_t at = ini.find(section);
+  ASSERT_NE(at, std::string::npos);
+  EXPECT_NE(ini.find("PARITY=" + std::string(c.InIni) + "\r\n", at), std::string::npos) << ini;
+}
+
+INSTANTIATE_TEST_SUITE_P(Letters, KeptParityTest,
+                         ::testing::Values(ParityCase{"O", 'O'}, ParityCase{"M", 'M'}, ParityCase{"", '\0'}));
+
+TEST_F(SettingsTest, EachPortEntryNamesItsDevice) {
+  StartMain("[CONFIG]\r\nCONNECTION=Serial\r\n" + Ports("COM150=/dev/qmss-no-such-port\r\n"));
+  Main->Config.Port = 150;  // listed, though it does not open
+  WithDialog([&](TDlgConfig& d) {
+    const int pty = d.cbPort->findText("COM200");
+    ASSERT_GE(pty, 0);
+    const QString tip = d.cbPort->itemData(pty, Qt::ToolTipRole).toString();
+    EXPECT_TRUE(tip.startsWith(QString::fromStdString(Pty.SlavePath()))) << tip.toStdString();
+    EXPECT_TRUE(tip.contains("No adapter information in sysfs")) << tip.toStdString();
+    const QString missing = d.cbPort->itemData(d.cbPort->findText("COM150"), Qt::ToolTipRole).toString();
+    EXPECT_EQ(missing, "/dev/qmss-no-such-port\nNot present");
+    EXPECT_EQ(d.cbPort->toolTip(), missing) << "the selected entry's";
+  });
+}
+
+TEST_F(SettingsTest, SerialWithoutAnyPortStaysAtTheStartViewAndSaysWhatToDo) {
+  std::string ports = "[PORTS]\r\n";
+  for (int n = 1; n <= 256; ++n) ports += "COM" + std::to_string(n) + "=/nonexistent/tty\r\n";
+  StartMain("[CONFIG]\r\nCONNECTION=None\r\nPORT=0\r\n" + ports, true, false);
+  Choose(StartView().Widgets().cbConnectionType, 1);
+  ASSERT_EQ(Dialogs.Messages.size(), 1u);
+  EXPECT_EQ(Dialogs.Messages[0].Text,
+            "No serial port could be opened. Connect the adapter, then choose \"Serial\" again.");
+  EXPECT_EQ(Main->Config.Connection, 0);
+  EXPECT_EQ(StartView().Widgets().cbConnectionType->currentIndex(), 0);
+  ASSERT_TRUE(WaitForRestart());
 }

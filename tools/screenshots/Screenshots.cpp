@@ -1,8 +1,8 @@
-// The screenshot run: a main window on a private INI file and folder, served
-// by a channel that only poses (no device), driven through the same user
-// actions the views send, and captured from the screen after each step.
-#include "app/Screenshots.h"
-
+// The screenshot run (make screenshots): the desktop app's windows on a
+// private INI file and folder, served by a channel that only poses (no
+// device), driven through the menus, buttons and dialogs a technician uses,
+// and captured from the screen after each step. On an X server it also reads
+// back the window titles the server holds, which must be the exact captions.
 #include <pty.h>
 #include <unistd.h>
 
@@ -10,25 +10,34 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QMenu>
 #include <QPixmap>
+#include <QProcess>
+#include <QPushButton>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "app/Aboutbox.h"
 #include "app/Dialogs.h"
 #include "app/Fdlgconfig.h"
 #include "app/Mainform.h"
+#include "app/Startup.h"
 #include "comm/Commbase.h"
 #include "comm/Commthrd.h"
-#include "core/Controller.h"
 #include "core/Model.h"
 #include "core/Operations.h"
+#include "views/Framestart.h"
 #include "views/Frameserswdl.h"
+#include "views/Frametooltotalhex.h"
 
 namespace {
 
@@ -59,16 +68,27 @@ class TPosingChannel : public CmBase {
   int GetState() override { return Pose.State; }
 };
 
-// Message boxes are answered without a user and reported on stderr.
+// The dialogs answered without a user: file dialogs take the next queued
+// name, questions are answered Yes (or OK); every box is reported on stderr.
 class TUnattendedDialogs : public TDialogs {
  public:
   TMsgButton MessageBox(const std::string& text, const std::string& caption, TMsgIcon, int buttons) override {
     std::fprintf(stderr, "screenshots: message \"%s\" (%s)\n", text.c_str(), caption.c_str());
     return buttons & mbYes ? mbYes : mbOK;
   }
-  bool OpenFile(const TFileDialogRequest&, std::string&) override { return false; }
-  bool SaveFile(const TFileDialogRequest&, std::string&) override { return false; }
+  bool OpenFile(const TFileDialogRequest&, std::string& fileName) override { return Next(fileName); }
+  bool SaveFile(const TFileDialogRequest&, std::string& fileName) override { return Next(fileName); }
   void Beep() override {}
+
+  std::deque<std::string> Names;
+
+ private:
+  bool Next(std::string& fileName) {
+    if (Names.empty()) return false;
+    fileName = Names.front();
+    Names.pop_front();
+    return true;
+  }
 };
 
 void Pump(int ms) {
@@ -173,21 +193,65 @@ const std::vector<std::string> ParameterLines = {
     "Par.31: Address :1",
 };
 
-// As the user does it: the download view's operation combo box.
-void SelectOperation(TFMain& main, int operation) {
-  auto* view = dynamic_cast<TFrSerSwDl*>(main.CurrentView());
-  if (!view) return;
-  view->Widgets().cbOperation->setCurrentIndex(operation);
-  view->Widgets().cbOperationChange();
-  PumpUntil([&main] { return !main.RestartPending; });
+// A user's pick in a combo box: selects the entry and fires its handler.
+void Choose(QComboBox* box, int index) {
+  box->setCurrentIndex(index);
+  emit box->activated(index);
 }
 
-}  // namespace
+bool WaitForRestart(TFMain& main) {
+  return PumpUntil([&main] { return !main.RestartPending && main.ModelRef().ThreadRunning(); });
+}
 
-int RunScreenshots(const char* folder) {
-  const QString out = QDir(QString::fromLocal8Bit(folder)).absolutePath();
+// The title the X server holds for a window (what a window manager shows),
+// read with xprop; empty when that cannot be done (no X server, no xprop).
+QString ServerTitle(QWidget* window) {
+  if (QGuiApplication::platformName() != "xcb" || QStandardPaths::findExecutable("xprop").isEmpty()) return {};
+  QProcess xprop;
+  xprop.start("xprop", {"-id", QString::number(window->winId()), "-notype", "_NET_WM_NAME"});
+  if (!xprop.waitForFinished(5000)) return {};
+  // _NET_WM_NAME = "Configuration"
+  const QString out = QString::fromUtf8(xprop.readAllStandardOutput()).trimmed();
+  const int quote = out.indexOf('"');
+  return quote < 0 ? QString() : out.mid(quote + 1, out.lastIndexOf('"') - quote - 1);
+}
+
+// Counts a failure when the X server shows another title than the caption.
+int CheckTitle(QWidget* window, const QString& caption) {
+  const QString title = ServerTitle(window);
+  if (title.isEmpty()) {
+    std::printf("title of \"%s\" not checked (no X server or no xprop)\n", caption.toLocal8Bit().constData());
+    return 0;
+  }
+  const bool ok = title == caption;
+  std::printf("%s title \"%s\"%s\n", ok ? "exact" : "WRONG", title.toLocal8Bit().constData(),
+              ok ? "" : (" instead of \"" + caption + "\"").toLocal8Bit().constData());
+  return ok ? 0 : 1;
+}
+
+// Opens a modal window from a menu item and captures it once shown; close
+// ends it.
+int CaptureModal(QAction* item, const std::function<QDialog*()>& dialog, const QString& file,
+                 const QString& caption) {
+  int failures = 0;
+  bool shown = false;
+  QTimer::singleShot(600, [&] {
+    if (QDialog* d = dialog()) {
+      shown = true;
+      failures += !Capture(d, file);
+      failures += CheckTitle(d, caption);
+      d->reject();
+    }
+  });
+  item->trigger();
+  if (!shown) std::printf("FAILED %s: the window did not open\n", file.toLocal8Bit().constData());
+  return failures + !shown;
+}
+
+int RunScreenshots(const QString& folder) {
+  const QString out = QDir(folder).absolutePath();
   if (!QDir().mkpath(out)) {
-    std::fprintf(stderr, "screenshots: cannot create %s\n", folder);
+    std::fprintf(stderr, "screenshots: cannot create %s\n", folder.toLocal8Bit().constData());
     return 1;
   }
   QTemporaryDir work;
@@ -212,7 +276,6 @@ int RunScreenshots(const char* folder) {
   WriteHexFile(dir + "/display_v3.hex", 0x08000000, SampleImage(0x900, 2));
   WriteHexFile(dir + "/lccomm_v2.hex", 0x08000000, SampleImage(0x600, 3));
   WriteHexFile(dir + "/ethernet_v5.hex", 0x08000000, SampleImage(0x700, 4));
-  WriteHexFile(dir + "/trx5170l.hex", 0x000E0000, SampleImage(0x3000, 5));
   WriteText(dir + "/scale.txt", ParameterLines);
 
   TUnattendedDialogs dialogs;
@@ -225,48 +288,67 @@ int RunScreenshots(const char* folder) {
     ApplicationStarted = true;
     main.show();
     Pump(500);
-    TController& controller = main.ControllerRef();
     TModel& model = main.ModelRef();
 
     SetPose(1, "");
     failures += !Capture(&main, out + "/start.png");
+    failures += CheckTitle(&main, TFMain::Caption);
 
-    // The total hex tool: four parts, combined.
-    main.MITotalHexFileClick();
+    failures += CaptureModal(main.MIHelpAbout, [&main] { return main.AboutBox(); }, out + "/about.png", "About");
+
+    // The total hex tool: four parts loaded with their buttons, combined,
+    // saved.
+    main.MITotalHexFile->trigger();
     {
-      UATotalHexMainLoad a; a.FileName = dir + "/main_v12.hex"; controller.Execute(a);
-      UATotalHexDispLoad b; b.FileName = dir + "/display_v3.hex"; controller.Execute(b);
-      UATotalHexLcCommLoad c; c.FileName = dir + "/lccomm_v2.hex"; controller.Execute(c);
-      UATotalHexEthernetLoad d; d.FileName = dir + "/ethernet_v5.hex"; controller.Execute(d);
-      UATotalHexCombine e; controller.Execute(e);
-      UATotalHexTotalSave f; f.FileName = dir + "/Tmain_v12.hex"; controller.Execute(f);
+      TFrToolTotalHexVCL& w = dynamic_cast<TFrToolTotalHex*>(main.CurrentView())->Widgets();
+      const std::pair<QPushButton*, const char*> parts[] = {{w.bLoadMain, "main_v12.hex"},
+                                                            {w.bLoadDisp, "display_v3.hex"},
+                                                            {w.bLoadLcComm, "lccomm_v2.hex"},
+                                                            {w.bLoadEthernet, "ethernet_v5.hex"}};
+      for (const auto& [button, name] : parts) {
+        dialogs.Names.push_back(dir + "/" + name);
+        button->click();
+      }
+      w.BCombine->click();
+      dialogs.Names.push_back(dir + "/Tmain_v12.hex");
+      w.BSave->click();
     }
     failures += !Capture(&main, out + "/totalhex.png");
 
-    // Serial connection, K7310 download with the total image loaded.
-    main.SelectConnection(1, false, true);
-    PumpUntil([&main] { return !main.RestartPending; });
-    SelectOperation(main, 1);
+    // Back through View, Software download to the start view, then "Serial"
+    // and the K7310 download in the view's combo boxes.
+    main.MIViewSwDl->trigger();
+    WaitForRestart(main);
+    Choose(dynamic_cast<TFrStart*>(main.CurrentView())->Widgets().cbConnectionType, 1);
+    WaitForRestart(main);
+    TFrSerSwDlVCL* w = &dynamic_cast<TFrSerSwDl*>(main.CurrentView())->Widgets();
+    Choose(w->cbOperation, 1);
+    WaitForRestart(main);
     SetPose(1, "Ready for download");
-    {
-      UASwDlFileLoad load;
-      load.FileName = dir + "/Tmain_v12.hex";
-      controller.Execute(load);
-    }
+    dialogs.Names.push_back(dir + "/Tmain_v12.hex");
+    w->bOpen->click();
     SetPose(1, "Ready for download");
     failures += !Capture(&main, out + "/download.png");
 
+    w->bDownload->click();
     SetPose(14, "Downloading", "5632", "Main processor");
     failures += !Capture(&main, out + "/download-running.png");
+
+    // The tool opened while the download runs, and the download ending
+    // meanwhile: the View menu comes back.
+    main.MITotalHexFile->trigger();
     SetPose(1, "Download done. Ready for new download");
+    PumpUntil([&main] { return main.MIView->menuAction()->isVisible(); }, 2000);
+    failures += !Capture(&main, out + "/totalhex-after-transfer.png");
+    main.MIViewSwDl->trigger();
+    WaitForRestart(main);
+    w = &dynamic_cast<TFrSerSwDl*>(main.CurrentView())->Widgets();
 
     // Parameter download with results for the first rows.
-    SelectOperation(main, 3);
-    {
-      UASwDlFileLoad load;
-      load.FileName = dir + "/scale.txt";
-      controller.Execute(load);
-    }
+    Choose(w->cbOperation, 3);
+    WaitForRestart(main);
+    dialogs.Names.push_back(dir + "/scale.txt");
+    w->bOpen->click();
     SetPose(5, "Parameter 8 read.");
     const char* const results[][3] = {{"1", "2", "2"}, {"2", "2", "3"}, {"3", "5", "5"}, {"5", "30000", "60000"}};
     for (const auto& r : results) {
@@ -280,7 +362,8 @@ int RunScreenshots(const char* folder) {
     SetPose(1, "Ready for transfer to device");
 
     // Parameter upload: the received lines, after Stop.
-    SelectOperation(main, 4);
+    Choose(w->cbOperation, 4);
+    WaitForRestart(main);
     SetPose(0, "Ready to start receiving");
     for (size_t i = 1; i < ParameterLines.size(); ++i) model.SwDl.AddReceivedLine(ParameterLines[i]);
     main.ViewStateChanged();
@@ -289,21 +372,27 @@ int RunScreenshots(const char* folder) {
     SetPose(0, "Ready to start receiving");
     failures += !Capture(&main, out + "/parameter-upload.png");
 
-    // The settings dialog, as opened from the menu (operation 4: parity).
-    QTimer::singleShot(600, [&main, &out, &failures] {
-      if (TDlgConfig* dialog = main.SettingsDialog()) {
-        failures += !Capture(dialog, out + "/settings.png");
-        dialog->BCancelClick();
-      }
-    });
-    main.ViewSettingsExecute();
+    // The settings dialog from View, Settings (operation 4: parity).
+    failures += CaptureModal(main.MIViewSettings, [&main] { return main.SettingsDialog(); },
+                             out + "/settings.png", "Configuration");
 
     // Back to the start view with the idle channel's pose.
-    main.SelectConnection(0, false, true);
-    PumpUntil([&main] { return !main.RestartPending; });
+    Choose(w->cbConnectionType, 0);
+    WaitForRestart(main);
     main.hide();
   }
   SetDialogs(nullptr);
   ::close(master);
   return failures == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::unique_ptr<TApplication> app = StartApplication(argc, argv);
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: qmss-screenshots FOLDER\n");
+    return 2;
+  }
+  return RunScreenshots(QString::fromLocal8Bit(argv[1]));
 }
