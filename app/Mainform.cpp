@@ -20,6 +20,7 @@
 #include "app/Fdlgconfig.h"
 #include "files/Inifile.h"
 #include "files/Inipath.h"
+#include "comm/Portaccess.h"
 #include "comm/Portmap.h"
 #include "core/Controller.h"
 #include "core/Model.h"
@@ -125,6 +126,7 @@ void TFMain::FormCreate(TChannelFactory channels) {
 
   ReadIniKeys();
   ProbePort();
+  ShowSerialAccessHintOnce();
 
   // The log lies in the current directory; its full name is kept for the
   // About box.
@@ -163,6 +165,7 @@ void TFMain::ReadIniKeys() {
   }
   Config.LcNo = ini.ReadInteger("LCFAST", "LCNO", 1);
   ModelPtr->ToolMenu = ini.ReadBool("CONFIG", "TOOLMENU", false);
+  SerialHintShown = ini.ReadBool("CONFIG", "SERIALHINTSHOWN", false);
 }
 
 void TFMain::ProbePort() {
@@ -177,6 +180,18 @@ void TFMain::ProbePort() {
   Config.Port = 0;
 }
 
+void TFMain::ShowSerialAccessHintOnce() {
+  if (SerialHintShown || !SerialPortsDeniedToUser()) return;
+  Dialogs().MessageBox(
+      "This user may not open any serial port, so no scale can be reached.\n\n"
+      "Either join the group dialout (sudo usermod -aG dialout $USER), then log out and in again; "
+      "or install the udev rule of the qmscaleservice package, which gives the user at the seat "
+      "the common USB serial adapters, then plug the adapter in again.\n\n"
+      "This message is shown once.",
+      "Serial ports", TMsgIcon::Information, mbOK);
+  SerialHintShown = true;
+}
+
 void TFMain::WriteIniKeys() {
   TIniFile ini(IniPath);
   int32_t connection = Current ? Current->GetConnection() : Config.Connection;
@@ -188,6 +203,7 @@ void TFMain::WriteIniKeys() {
     ini.WriteInteger("LCDATA", LcKey("LCCALFAC", n), Config.LcCalFac[n - 1]);
   }
   ini.WriteBool("CONFIG", "TOOLMENU", ModelPtr->ToolMenu);
+  if (SerialHintShown) ini.WriteBool("CONFIG", "SERIALHINTSHOWN", true);
 }
 
 void TFMain::FormDestroy() {

@@ -104,6 +104,9 @@ class TFMain : public QMainWindow, public THost {
   void CreateMenus();
   void ReadIniKeys();
   void ProbePort();
+  // On a system where the user may open no serial device: one box that says
+  // what to do, shown on the first start only (INI key "SERIALHINTSHOWN").
+  void ShowSerialAccessHintOnce();
   void WriteIniKeys();
   // A view switch: the current view becomes PreviousView (the one before is
   // destroyed; the switch is usually asked for by a handler of the current
@@ -120,6 +123,7 @@ class TFMain : public QMainWindow, public THost {
 
   std::string IniPath;
   std::string LogPath;
+  bool SerialHintShown = false;
   TLogFile Log;
   std::unique_ptr<TModel> ModelPtr;
   std::unique_ptr<TController> Controller;

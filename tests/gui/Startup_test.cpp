@@ -9,6 +9,7 @@
 
 #include "app/Aboutbox.h"
 #include "app/Fdlgconfig.h"
+#include "comm/Portaccess.h"
 #include "files/Version.h"
 #include "tests/gui/Guifixture.h"
 #include "tests/support/Eventloop.h"
@@ -86,4 +87,36 @@ TEST_F(GuiTest, HelpAboutSaysWhatThisIsAndWhereItKeepsItsThings) {
         "Log file: " + Path("LOG.TXT"), std::string("COM1-COM32: /dev/ttyS0-31"),
         std::string("COM33-COM64: /dev/ttyUSB0-31"), "COM200: " + Pty.SlavePath()})
     EXPECT_NE(about.find(expected), std::string::npos) << "\"" << expected << "\" missing from\n" << about;
+}
+
+// A user who may open no serial device is told once what to do about it; the
+// INI remembers that the box was shown, so the next start stays quiet.
+TEST_F(GuiTest, SerialAccessHintIsShownOnceWhenNoDeviceMayBeOpened) {
+  struct Restore {
+    ~Restore() { SetSerialAccessCheck(nullptr); }
+  } restore;
+  auto hints = [this] {
+    int n = 0;
+    for (const TShownMessage& m : Dialogs.Messages) n += m.Caption == "Serial ports";
+    return n;
+  };
+
+  SetSerialAccessCheck([] { return false; });
+  StartMain();
+  EXPECT_EQ(hints(), 0) << "a user with access sees no hint";
+  DestroyMain();
+
+  SetSerialAccessCheck([] { return true; });
+  StartMain();
+  ASSERT_EQ(hints(), 1);
+  const TShownMessage& hint = Dialogs.Messages.back();
+  EXPECT_NE(hint.Text.find("dialout"), std::string::npos);
+  EXPECT_NE(hint.Text.find("udev rule"), std::string::npos);
+  EXPECT_EQ(hint.Buttons, mbOK);
+  DestroyMain();
+  const std::string ini = ReadFile("QMScaleService.INI");
+  EXPECT_NE(ini.find("SERIALHINTSHOWN=1"), std::string::npos);
+
+  StartMain(ini, true, false);
+  EXPECT_EQ(hints(), 1) << "shown once only";
 }
