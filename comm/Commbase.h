@@ -64,6 +64,9 @@ class CmBase {
   size_t ReadPort(uint8_t* buffer, size_t count, const char* errorText);
   // Reads until a read returns nothing, discarding what came.
   void DiscardPendingInput(const char* errorText);
+  // Milliseconds until the bytes written so far have left the line. A reply
+  // timer armed after a write adds them, so that it counts from then.
+  int PendingWireMs() const;
   void ClosePort();
 
   TModel& Model;

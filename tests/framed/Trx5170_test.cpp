@@ -374,12 +374,12 @@ TEST(Trx5170, PortThatNeverOpenedTakesCommandsWithoutRaising) {
   ASSERT_TRUE(host.WaitForText(Ready));
   host.PressAbort();
   RunFor(50);
-  EXPECT_EQ(host.Errors(), std::vector<std::string>{"Communication: Invalid Handle"});
+  EXPECT_EQ(host.ErrorHeads(), std::vector<std::string>{"Communication: Invalid Handle"});
 
   host.PressStart();
   ASSERT_TRUE(RunUntil([&] { return host.Errors().size() >= 3; }));
   EXPECT_EQ(host.Errors()[1], "Communication: Could not read port during empty");
-  EXPECT_EQ(host.Errors()[2], "Communication: Invalid Handle");  // the rebuilt channel
+  EXPECT_EQ(host.ErrorHeads()[2], "Communication: Invalid Handle");  // the rebuilt channel
 }
 
 }  // namespace
