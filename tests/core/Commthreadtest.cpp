@@ -189,9 +189,10 @@ TEST(CommThread, AnErrorInAHandOverEndsTheLoopInsteadOfHangingIt) {
     } else {
       ASSERT_TRUE(RunUntil([&] { return host.Built.size() >= 2; }, 10000)) << "the worker hangs";
       ASSERT_FALSE(host.Errors().empty());
-      if (c.Mode == Throwing::StatusUpdate) EXPECT_EQ(host.Errors()[0], "status hand-over failed");
-      if (c.Mode == Throwing::StateChanged) EXPECT_EQ(host.Errors()[0], "view failed");
-      if (c.Mode == Throwing::ErrorDisplay) EXPECT_EQ(host.Errors()[0], "Communication: Could not read port");
+      const char* shown = c.Mode == Throwing::StatusUpdate   ? "status hand-over failed"
+                          : c.Mode == Throwing::StateChanged ? "view failed"
+                                                             : "Communication: Could not read port";
+      EXPECT_EQ(host.Errors()[0], shown);
       // A LOG.TXT sent to support shows why the run ended.
       EXPECT_NE(host.Log().find(host.Errors()[0] + "\r\n"), std::string::npos) << host.Log();
     }

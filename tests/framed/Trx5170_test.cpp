@@ -2,6 +2,7 @@
 // pseudo-terminal, through the model, the controller and the worker thread.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <map>
 #include <random>
 #include <string>
@@ -400,6 +401,32 @@ TEST(Trx5170, FailedReturnTo1200IsReportedFromTheWorkerThread) {
   EXPECT_EQ(host.State(), 0);
   ASSERT_TRUE(RunUntil([&] { return !host.Errors().empty(); }));
   EXPECT_EQ(host.Errors().front(), "Communication: Could not get settings");
+}
+
+// A stalled line (the device end takes nothing): the request's write gives
+// up within the wire time of its bytes and 2 s, so an Abort pressed while the
+// step is stuck in it waits for that step only, never for ever, and the
+// channel is rebuilt.
+TEST(Trx5170, AbortWhileARequestIsStuckInItsWriteReturnsOnceTheWriteGivesUp) {
+  TestPty pty;
+  ASSERT_TRUE(pty.IsOpen());
+  ASSERT_TRUE(pty.FillLine());
+  ChannelHost host;
+  host.StartOn(Trx5170Download, pty.SlavePath(), 9600);
+  const std::string file = host.Folder() + "/one.hex";
+  WriteHexFile(file, ImageBytes{{0xE0000, 0x01}});
+  host.LoadFile(file);
+  ASSERT_TRUE(host.WaitForText(Ready));
+  host.PressStart();
+  ASSERT_TRUE(RunUntil([&] { return host.State() >= 4; }));
+  RunFor(200);  // the connect request's write is stuck now
+
+  const auto start = std::chrono::steady_clock::now();
+  host.PressAbort();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  ASSERT_TRUE(RunUntil([&] { return !host.Errors().empty(); }, 10000));
+  EXPECT_EQ(host.Errors()[0], "Communication: Could not transmit data");
+  ASSERT_TRUE(RunUntil([&] { return host.UpdateCalls > 0 && host.StateText() == Ready; }, 10000));
 }
 
 }  // namespace

@@ -375,21 +375,7 @@ TEST_F(SerialPortTest, ReadTimeoutCountsFromWhenTheWrittenBytesHaveLeft) {
 // more. The write gives up after the wire time of its bytes and 2 s, instead
 // of blocking the caller for good.
 TEST_F(SerialPortTest, WriteToALineThatTakesNothingGivesUp) {
-  // Fill the line from a descriptor of this test's own.
-  const int filler = ::open(Pty.SlavePath().c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK);
-  ASSERT_GE(filler, 0);
-  // The kernel moves bytes on between its buffers a moment later, so the
-  // line is full only once it has taken nothing for a while.
-  const std::vector<uint8_t> chunk(4096, 0xAA);
-  for (int idle = 0; idle < 20;) {
-    bool took = false;
-    for (size_t size : {4096, 256, 16, 1}) {
-      while (::write(filler, chunk.data(), size) > 0) took = true;
-    }
-    idle = took ? 0 : idle + 1;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  ::close(filler);
+  ASSERT_TRUE(Pty.FillLine());
 
   const std::vector<uint8_t> frame(16, 0x31);
   size_t written = 0;
