@@ -326,11 +326,13 @@ bool TSerialPort::SetTimeouts(const PortTimeouts& timeouts) {
   return true;
 }
 
-// Read semantics (the write time-outs are not used: writes have none):
+// Read semantics (the write time-out fields are not used: Write and Flush
+// give up after the wire time of their bytes plus WriteGraceMs):
 // - ReadInterval MAXDWORD and both read totals 0: take what has arrived, at once.
 // - otherwise: wait until count bytes have arrived or the total time-out
 //   ReadTotalMultiplier * count + ReadTotalConstant ms, counted from the start
-//   of the read, has passed. A total of 0 takes what is there at once as well;
+//   of the read or, if later, from when the bytes written last have left the
+//   line, has passed. A total of 0 takes what is there at once as well;
 //   the inter-byte interval is not used.
 // A hang-up (device gone, other end of a pseudo-terminal closed) fails the
 // read, so that it is not mistaken for a silent line; bytes that arrived
