@@ -41,12 +41,12 @@ bench: build
 # Sanitizer runs: any report fails the test that produced it.
 tsan:
 	@$(MAKE) --no-print-directory test BUILD=build-tsan \
-	  CMAKE_FLAGS="-DQMSS_SANITIZE=thread -DCMAKE_BUILD_TYPE=Debug" \
+	  CMAKE_FLAGS="-DQMSS_SANITIZE=thread -DCMAKE_BUILD_TYPE=Debug $(CMAKE_FLAGS)" \
 	  TEST_ENV="TSAN_OPTIONS='suppressions=$(CURDIR)/tests/tsan.supp halt_on_error=0 exitcode=66'"
 
 asan:
 	@$(MAKE) --no-print-directory test BUILD=build-asan \
-	  CMAKE_FLAGS="-DQMSS_SANITIZE=address -DCMAKE_BUILD_TYPE=Debug" \
+	  CMAKE_FLAGS="-DQMSS_SANITIZE=address -DCMAKE_BUILD_TYPE=Debug $(CMAKE_FLAGS)" \
 	  TEST_ENV="ASAN_OPTIONS='detect_leaks=1' UBSAN_OPTIONS='print_stacktrace=1 halt_on_error=1'"
 
 fuzz:
@@ -58,18 +58,19 @@ soak: build
 screenshots: build
 	@scripts/screenshots $(BUILD)
 
-# The Debian package, built in Release without tests into build-package/,
-# then checked by lintian.
+# The Debian package: the programs alone, built in Release into
+# build-package/ (CI builds them with warnings as errors), then checked by
+# lintian.
 package:
 	@$(MAKE) --no-print-directory build DEPS=package BUILD=build-package \
-	  CMAKE_FLAGS="-DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DQMSS_BUILD_TESTS=OFF -DQMSS_WERROR=OFF"
+	  CMAKE_FLAGS="-DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DQMSS_BUILD_TESTS=OFF $(CMAKE_FLAGS)"
 	@cd build-package && cpack -G DEB >/dev/null && ls -l *.deb
 	@lintian --fail-on error build-package/*.deb
 
 # The Windows cross build (build-windows/) and its tests under Wine.
 windows:
 	@$(MAKE) --no-print-directory build DEPS=windows BUILD=build-windows \
-	  CMAKE_FLAGS="-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release"
+	  CMAKE_FLAGS="-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)"
 
 test-windows: windows
 	@cd build-windows && ctest --output-on-failure -j $(JOBS) --timeout 900

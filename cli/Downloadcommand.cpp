@@ -202,8 +202,8 @@ int RunDownloadCommand(const std::vector<std::string>& args) {
   };
 
   if (!host.Start(operation, line.Port, line.Baud, line.Parity)) {
-    std::fprintf(stderr, "qmss download: could not use %s; check the device path, that no other program holds the port and that you may open it (group dialout)\n",
-                 PortDescription(line.Port).c_str());
+    // The error above says why, and what to do about it.
+    std::fprintf(stderr, "qmss download: could not use %s\n", PortDescription(line.Port).c_str());
     return ExitFailed;
   }
   const TModelSwDl& swdl = host.TheModel().SwDl;

@@ -19,7 +19,12 @@ const TImageShape* FindImageShape(const std::string& name) {
 
 std::string ImageShapeNames() {
   std::string names;
-  for (const TImageShape& shape : Shapes) names += (names.empty() ? "" : "|") + std::string(shape.Name);
+  // Appended piece by piece: "|" + name as one temporary makes GCC 12 at -O3
+  // warn (-Wrestrict) about an overlap that cannot happen.
+  for (const TImageShape& shape : Shapes) {
+    if (!names.empty()) names += '|';
+    names += shape.Name;
+  }
   return names;
 }
 

@@ -1,5 +1,6 @@
 #include "comm/Commbase.h"
 
+#include <chrono>
 #include <cstdio>
 
 #include "comm/Portmap.h"
@@ -22,7 +23,13 @@ int CmBase::TimerEvent(int event) { return event; }
 void CmBase::OpenPort() {
   const int number = Config ? Config->Port : 0;
   const std::string path = ComDevicePath(number);
-  if (path.empty() || !Port.Open(path)) throw ECommError(CommText::InvalidHandle);
+  if (path.empty() || !Port.Open(path)) {
+    PortOpenFailure failure = Port.OpenFailure();
+    if (path.empty()) failure.Fault = PortOpenFault::NoDevice;
+    // The fixed first line, and on the second why and what to do about it.
+    throw ECommError(std::string(CommText::InvalidHandle) + "\n" +
+                     PortOpenCause(ComName(number), path, failure));
+  }
   StatusRecord->Handle = Port.Handle();
 }
 
@@ -38,7 +45,8 @@ void CmBase::ApplySettings(const PortSettings* settings) {
   // early; the text then no longer parses and is refused as invalid.
   if (!TSerialPort::BuildDcb(text, dcb)) throw ECommError(CommText::InvalidSettings);
   dcb.EventChar = Settings ? Settings->EventChar : settings->EventChar;
-  if (!Port.SetSettings(dcb)) throw ECommError(CommText::CouldNotApplySettings);
+  if (!Port.SetSettings(dcb))
+    throw ECommError(Port.RateRefused() ? CommText::InvalidSettings : CommText::CouldNotApplySettings);
 }
 
 void CmBase::ApplyTimeouts() {
@@ -71,6 +79,12 @@ void CmBase::DiscardPendingInput(const char* errorText) {
   uint8_t scratch[256];
   while (ReadPort(scratch, sizeof scratch, errorText) > 0) {
   }
+}
+
+int CmBase::PendingWireMs() const {
+  const auto left = Port.SentUntil() - TSerialPort::Clock::now();
+  if (left.count() <= 0) return 0;
+  return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
 }
 
 void CmBase::ClosePort() {

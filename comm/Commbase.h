@@ -58,12 +58,18 @@ class CmBase {
   // A read returns at once with what has arrived: the framed channels poll
   // the line once a step and time their replies with the reply timer.
   void ApplyReadWhatHasArrived();
-  // One write of the whole frame, then a flush.
+  // One write of the whole frame, then a flush. Each gives up with its port
+  // error when the line has not taken the bytes within their wire time and
+  // 2 s, so that a stalled adapter never holds the worker (or a command
+  // waiting for the step lock) for good.
   void WritePort(const uint8_t* data, size_t count);
   // One read of up to count bytes under the port's time-outs.
   size_t ReadPort(uint8_t* buffer, size_t count, const char* errorText);
   // Reads until a read returns nothing, discarding what came.
   void DiscardPendingInput(const char* errorText);
+  // Milliseconds until the bytes written so far have left the line. A reply
+  // timer armed after a write adds them, so that it counts from then.
+  int PendingWireMs() const;
   void ClosePort();
 
   TModel& Model;

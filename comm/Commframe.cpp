@@ -20,7 +20,7 @@ void TFrameLink::SendFrame(uint8_t address, uint8_t command, const uint8_t* data
   for (size_t i = 0; i < n; ++i) check ^= Transmit[i];
   Transmit[n++] = check;
 
-  size_t written = 0;  // a short write is not checked: the reply time-out covers it
+  size_t written = 0;  // Write fails unless the driver took every byte in time
   if (!Port.Write(Transmit, n, written)) throw ECommError(CommText::CouldNotTransmit);
   if (!Port.Flush()) throw ECommError(CommText::CouldNotFlush);
 }

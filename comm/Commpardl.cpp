@@ -70,7 +70,8 @@ void CmParDl::SendRead() {
   Link.EmptyInput();
   const uint8_t data[2] = {static_cast<uint8_t>(ParNumber), static_cast<uint8_t>(ParNumber >> 8)};
   Link.SendFrame(Frame::Address, CmdRead, data, 2);
-  Model.StartReplyTimer(ReplyTimeoutMs);
+  // The reply time counts from when the request has left the line.
+  Model.StartReplyTimer(ReplyTimeoutMs + PendingWireMs());
 }
 
 bool CmParDl::Answer(uint8_t command, int length) {
@@ -123,7 +124,7 @@ void CmParDl::Step() {
       data[1] = static_cast<uint8_t>(ParNumber >> 8);
       MakeValueField(FileValue, data + 2);
       Link.SendFrame(Frame::Address, CmdWrite, data, sizeof data);
-      Model.StartReplyTimer(ReplyTimeoutMs);
+      Model.StartReplyTimer(ReplyTimeoutMs + PendingWireMs());
       State_ = WaitWrite;
       // The log shows the whole file value, also when the wire carries 7 characters.
       if (Attempts == 0) Log(ValueColumn(FileValue) + "  ");

@@ -376,6 +376,10 @@ int8_t CmSwDl7310::Retry(int8_t commandState) {
   ++RetryCount;
   if (RetryCount > MaxRetries) return Start;
   Pause(100);
+  // The command goes out again only once the device has had all of the last
+  // frame: a command that arrives in the middle of a data frame is read as
+  // data, and every reply after it is a NACK.
+  Port.WaitUntilSent();
   // What is waiting now answers the attempt that failed: the acknowledge
   // behind a noise byte, the rest of a shifted read, a late answer. Read as
   // replies to the repeated command they would shift every reply after it,
@@ -402,10 +406,7 @@ void CmSwDl7310::Append(uint8_t b) {
 
 void CmSwDl7310::AppendChecksum() { Append(Checksum); }
 
-void CmSwDl7310::SendFrame() {
-  WritePort(TxBuffer, static_cast<size_t>(TxLength));
-  LastSend = std::chrono::steady_clock::now();
-}
+void CmSwDl7310::SendFrame() { WritePort(TxBuffer, static_cast<size_t>(TxLength)); }
 
 void CmSwDl7310::SendBytes(std::initializer_list<uint8_t> bytes) {
   TxLength = 0;
@@ -449,7 +450,9 @@ void CmSwDl7310::Advance(int8_t next) {
 }
 
 void CmSwDl7310::WaitForRouteRelease() {
-  const auto quiet = std::chrono::steady_clock::now() - LastSend;
+  // The device counts the silence from the last byte on the line, whichever
+  // way it went: a long read-back keeps the route as much as a command does.
+  const auto quiet = std::chrono::steady_clock::now() - Port.LastLineActivity();
   const auto wanted = std::chrono::milliseconds(RouteReleaseMs);
   if (quiet < wanted) std::this_thread::sleep_for(wanted - quiet);
   LineMayBeRouted = false;

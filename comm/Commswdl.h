@@ -76,11 +76,13 @@ class CmSwDl7310 : public CmBase {
   // while a full 256-byte block needs at most two thirds of that on the wire
   // (4800 baud and up); slower lines give each read the wire time of the
   // bytes it asks for (11 bits a byte) on top of the 1000 ms, or a read-back
-  // would never arrive in time.
+  // would never arrive in time. The port counts a read's time-out from when
+  // the frame before it has left the line, so the wire time of what was
+  // written is added as well.
   static PortTimeouts ReadTimeouts(int32_t baudRate);
 
   // The device drops a route to a processor behind the main processor after
-  // 1.5 s without a byte from the host. A run that starts while the line may
+  // 1.5 s without a byte on the line in either direction. A run that starts while the line may
   // still be routed waits for this much silence, so that its first 0x7F
   // reaches the main processor and not the processor of the stopped or
   // failed run; so does a route byte sent again after one whose echo was lost.
@@ -129,7 +131,8 @@ class CmSwDl7310 : public CmBase {
 
   // Moves State on in the middle of a step, unless the host changed it.
   void Advance(int8_t next);
-  // Waits until the line has been silent for RouteReleaseMs.
+  // Waits until the line has been silent for RouteReleaseMs, counted from the
+  // last byte sent (once it has left the line) or received.
   void WaitForRouteRelease();
   void Pause(int ms);
   void LogLine(const std::string& text);
@@ -161,6 +164,5 @@ class CmSwDl7310 : public CmBase {
   bool RunCompleted = false;  // the step ended a run with the final reboot
   // A route byte went out and no Go has taken the route back since.
   bool LineMayBeRouted = false;
-  std::chrono::steady_clock::time_point LastSend{};
   uint8_t RxBuffer[256] = {};
 };

@@ -74,7 +74,8 @@ void CmSwDl5170::Open(CmConfig* config) {
 void CmSwDl5170::Send(uint8_t command, const uint8_t* data, int count) {
   Link.EmptyInput();
   Link.SendFrame(Frame::Address, command, data, count);
-  Model.StartReplyTimer(ReplyTimeoutMs);
+  // The reply time counts from when the request has left the line.
+  Model.StartReplyTimer(ReplyTimeoutMs + PendingWireMs());
   State_ = static_cast<int8_t>(State_ + 1);
 }
 

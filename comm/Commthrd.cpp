@@ -9,11 +9,29 @@
 
 std::atomic<bool> ApplicationStarted{false};
 
+namespace {
+
+// The log's form of an error the worker shows: each line ended by CR LF.
+std::string LogLines(const std::string& message) {
+  std::string text;
+  for (char c : message) {
+    if (c == '\n')
+      text += "\r\n";
+    else
+      text += c;
+  }
+  return text + "\r\n";
+}
+
+}  // namespace
+
 TCommThread::TCommThread(CmConfig* config, CmBase* channel, THost& host)
     : Config(config), Channel(channel), Host(host) {
   try {
     Channel->Open(Config);
   } catch (const ECommError& e) {
+    // Also into the log: a log sent to support then shows why nothing ran.
+    Host.LogWrite(LogLines(e.what()));
     Host.ShowError(e.what());
   }
   start();
@@ -41,8 +59,13 @@ void TCommThread::OnHostThread(Fn fn) {
 
 void TCommThread::run() {
   // A tight poll: start-up sets the flag right before the message loop runs.
-  while (!ApplicationStarted) std::this_thread::yield();
+  // A thread stopped before that (its model destroyed early) ends at once.
+  while (!ApplicationStarted && !Terminated) std::this_thread::yield();
 
+  // A port error ends the loop; so does any other error, here or in a
+  // hand-over to the host thread, which hands it back instead of leaving
+  // this thread waiting for a call that never finishes.
+  std::string error;
   try {
     while (!Terminated) {
       {
@@ -50,26 +73,33 @@ void TCommThread::run() {
         Channel->Step();
       }
       if (Channel->HasUpdate()) {
-        std::string error;
-        OnHostThread([this, &error] {
-          try {
-            Channel->UpdateStatus();
-          } catch (const ECommError& e) {
-            error = e.what();
-          }
-        });
-        if (!error.empty()) throw ECommError(error);
+        OnHostThread([this] { Channel->UpdateStatus(); });
         QThread::msleep(1);
       }
       ++PassCount;
     }
-  } catch (const ECommError& e) {
-    const std::string message = e.what();
-    OnHostThread([this, &message] { Host.ShowError(message); });
+  } catch (const std::exception& e) {
+    error = e.what();
+  } catch (...) {
+    error = "Unknown error in the communication thread";
+  }
+
+  if (!error.empty()) {
+    Host.LogWrite(LogLines(error));
+    try {
+      OnHostThread([this, &error] { Host.ShowError(error); });
+    } catch (...) {
+      // The display failed as well; the log holds the message.
+    }
   }
 
   Host.CommEnded = true;
-  OnHostThread([this] { Host.CommEndRoutine(); });
+  try {
+    OnHostThread([this] { Host.CommEndRoutine(); });
+  } catch (const std::exception& e) {
+    Host.LogWrite(LogLines(e.what()));
+  } catch (...) {
+  }
 
   // Notified under the lock: a waiter may destroy this object as soon as it
   // sees Ended.

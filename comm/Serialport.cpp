@@ -4,9 +4,12 @@
 // exactly that with open/ioctl/flock, tcgetattr/tcsetattr and poll.
 #include "comm/Serialport.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstring>
+#include <thread>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -15,6 +18,10 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include "comm/Linerate.h"
+#include "comm/Portholder.h"
+#include "comm/Wiretime.h"
+
 namespace {
 
 struct BaudEntry {
@@ -22,8 +29,9 @@ struct BaudEntry {
   speed_t Speed;
 };
 
-// The rates a settings text may name: the standard termios speeds from 110
-// baud on, and the three fast ones common UARTs and USB adapters offer.
+// The rates with a termios speed constant: the standard speeds from 110 baud
+// on, and the three fast ones common UARTs and USB adapters offer. Any other
+// positive rate is set as it is (BOTHER).
 constexpr BaudEntry BaudTable[] = {
     {110, B110},       {134, B134},       {150, B150},       {200, B200},
     {300, B300},       {600, B600},       {1200, B1200},     {1800, B1800},
@@ -50,6 +58,12 @@ int32_t BaudOfSpeed(speed_t speed) {
 }
 
 constexpr tcflag_t ParityBits = PARENB | PARODD | CMSPAR;
+
+// The speed code of a rate without a constant (BOTHER of the kernel's
+// settings record, which <termios.h> does not name), and where the input
+// speed code sits in c_cflag.
+constexpr speed_t OwnRate = 0010000;
+constexpr int InputSpeedShift = 16;
 
 // The c_cflag parity bits of a parity letter; false for an unknown letter.
 bool ParityFlags(char letter, char& upper, tcflag_t& flags) {
@@ -79,6 +93,11 @@ bool Expect(const std::string& text, size_t& pos, const char* literal) {
 }
 
 // A decimal number of at most 9 digits (no sign, as "%ld" writes a baud rate).
+// A rate read back may differ this much from the one asked for: what UARTs
+// and USB adapters make of a rate their clock cannot divide exactly.
+constexpr double RateTolerance = 0.02;
+
+
 bool TakeNumber(const std::string& text, size_t& pos, long& value) {
   size_t start = pos;
   value = 0;
@@ -114,26 +133,89 @@ using Clock = std::chrono::steady_clock;
 
 TSerialPort::~TSerialPort() { Close(); }
 
+void TSerialPort::Fail(PortOpenFault fault, int error) {
+  LastOpenFailure = PortOpenFailure{};
+  LastOpenFailure.Fault = fault;
+  LastOpenFailure.Error = error;
+}
+
 bool TSerialPort::Open(const std::string& devicePath) {
   Close();
-  // O_NONBLOCK only for the open itself, so that a port without carrier does
-  // not hold the open; reads and writes below wait through poll.
+  LastOpenFailure = PortOpenFailure{};
+  // O_NONBLOCK stays on: a port without carrier does not hold the open, and
+  // reads and writes wait through poll, with an end.
   int fd = ::open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
-  int flags = fcntl(fd, F_GETFL);
-  // The advisory lock is taken before TIOCEXCL: root ignores TIOCEXCL, so the
-  // lock is what keeps a second open (by this or another program) out, and a
-  // loser of the lock must not touch the owner's exclusive mode.
-  if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0 ||
-      flock(fd, LOCK_EX | LOCK_NB) != 0) {
+  if (fd < 0) {
+    const int error = errno;
+    switch (error) {
+      case ENOENT: case ENODEV: case ENXIO: case ENOTDIR: Fail(PortOpenFault::NoDevice, error); break;
+      case EACCES: case EPERM: case EROFS: Fail(PortOpenFault::NoPermission, error); break;
+      case EISDIR: Fail(PortOpenFault::NotSerial, error); break;
+      case EBUSY: {
+        // Another program holds the port in exclusive mode.
+        Fail(PortOpenFault::HeldByOther, error);
+        PortHolder holder;
+        if (FindPortHolder(devicePath, false, holder)) {
+          LastOpenFailure.HolderPid = holder.Pid;
+          LastOpenFailure.HolderCommand = holder.Command;
+        }
+        break;
+      }
+      default: Fail(PortOpenFault::Failed, error); break;
+    }
+    return false;
+  }
+  termios probe{};
+  if (tcgetattr(fd, &probe) != 0) {
+    Fail(PortOpenFault::NotSerial, errno);
     ::close(fd);
     return false;
   }
-  if (ioctl(fd, TIOCEXCL) != 0) {
+  // The advisory lock is taken before TIOCEXCL: root ignores TIOCEXCL, so the
+  // lock is what keeps a second open (by this or another program) out, and a
+  // loser of the lock must not touch the owner's exclusive mode.
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    Fail(PortOpenFault::HeldByOther, errno);
+    PortHolder holder;
+    if (FindPortHolder(devicePath, false, holder)) {
+      LastOpenFailure.HolderPid = holder.Pid;
+      LastOpenFailure.HolderCommand = holder.Command;
+    } else {
+      LastOpenFailure.HolderPid = getpid();  // another port of this program has it
+      LastOpenFailure.HolderCommand = ProcessCommand(getpid());
+    }
     ::close(fd);
     return false;
   }
   Fd = fd;
+  if (!ClaimDevice(devicePath) || ioctl(fd, TIOCEXCL) != 0) {
+    if (LastOpenFailure.Fault == PortOpenFault::None) Fail(PortOpenFault::Failed, errno);
+    // Not Close(): the exclusive mode was never set, and it may be another's.
+    ::close(Fd);
+    Fd = -1;
+    if (!LockFile.empty()) unlink(LockFile.c_str());
+    LockFile.clear();
+    return false;
+  }
+  LineSentUntil = LastReceived = Clock::now();
+  return true;
+}
+
+// Exclusive means exclusive from the start: a program that had the port open
+// before this one (a terminal program, a modem manager probing it) would
+// otherwise go on reading and writing the line beside the download.
+bool TSerialPort::ClaimDevice(const std::string& devicePath) {
+  PortHolder holder;
+  const std::string lockPath = PortLockFilePath(devicePath);
+  if (LockFileHolder(lockPath, holder) || FindPortHolder(devicePath, true, holder)) {
+    Fail(PortOpenFault::HeldByOther, EBUSY);
+    LastOpenFailure.HolderPid = holder.Pid;
+    LastOpenFailure.HolderCommand = holder.Command;
+    return false;
+  }
+  // Taken when the lock folder lets this user write; otherwise the port
+  // works without one, as it does where no lock folder exists.
+  if (CreateLockFile(lockPath)) LockFile = lockPath;
   return true;
 }
 
@@ -144,6 +226,8 @@ void TSerialPort::Close() {
   ioctl(Fd, TIOCNXCL);
   ::close(Fd);  // also releases the advisory lock
   Fd = -1;
+  if (!LockFile.empty()) unlink(LockFile.c_str());
+  LockFile.clear();
 }
 
 bool TSerialPort::GetSettings(PortDcb& dcb) const {
@@ -151,7 +235,8 @@ bool TSerialPort::GetSettings(PortDcb& dcb) const {
   termios tio{};
   if (tcgetattr(Fd, &tio) != 0) return false;
   dcb.Tio = tio;
-  dcb.BaudRate = BaudOfSpeed(cfgetospeed(&tio));
+  uint32_t rate = 0;
+  dcb.BaudRate = GetLineRate(Fd, rate) ? static_cast<int32_t>(rate) : BaudOfSpeed(cfgetospeed(&tio));
   dcb.Parity = ParityOfFlags(tio.c_cflag);
   // dcb.EventChar stays as it is: termios has no such field.
   return true;
@@ -169,7 +254,10 @@ bool TSerialPort::BuildDcb(const std::string& settingsText, PortDcb& dcb) {
   speed_t speed = 0;
   char parity = 'N';
   tcflag_t parityFlags = 0;
-  if (!SpeedOfBaud(baud, speed) || !ParityFlags(parityLetter, parity, parityFlags)) return false;
+  if (baud <= 0 || !ParityFlags(parityLetter, parity, parityFlags)) return false;
+  // A rate without a speed constant is marked as one of its own; SetSettings
+  // sets it through the second settings record.
+  if (!SpeedOfBaud(baud, speed)) speed = OwnRate;
 
   termios tio = dcb.Tio;
   cfmakeraw(&tio);
@@ -181,7 +269,13 @@ bool TSerialPort::BuildDcb(const std::string& settingsText, PortDcb& dcb) {
   // A read never waits inside the driver; Read waits with poll instead.
   tio.c_cc[VMIN] = 0;
   tio.c_cc[VTIME] = 0;
-  if (cfsetispeed(&tio, speed) != 0 || cfsetospeed(&tio, speed) != 0) return false;
+  if (speed == OwnRate) {
+    tio.c_cflag &= ~(CBAUD | (CBAUD << InputSpeedShift));
+    tio.c_cflag |= OwnRate;
+    tio.c_ispeed = tio.c_ospeed = static_cast<speed_t>(baud);
+  } else if (cfsetispeed(&tio, speed) != 0 || cfsetospeed(&tio, speed) != 0) {
+    return false;
+  }
 
   dcb.Tio = tio;
   dcb.BaudRate = static_cast<int32_t>(baud);
@@ -191,7 +285,11 @@ bool TSerialPort::BuildDcb(const std::string& settingsText, PortDcb& dcb) {
 }
 
 bool TSerialPort::SetSettings(const PortDcb& dcb) {
+  LastRateRefused = false;
   if (Fd < 0) return false;
+  termios previous{};
+  uint32_t previousRate = 0;
+  if (tcgetattr(Fd, &previous) != 0 || !GetLineRate(Fd, previousRate)) return false;
   if (tcsetattr(Fd, TCSANOW, &dcb.Tio) != 0) {
     // A pseudo-terminal cannot hold the parity bit: the kernel clears PARENB,
     // and glibc then reports EINVAL (on Debian 12 whenever parity is all that
@@ -204,8 +302,21 @@ bool TSerialPort::SetSettings(const PortDcb& dcb) {
         !HoldsAllButParity(dcb.Tio, actual))
       return false;
   }
+  // A rate without a speed constant, set as it is; then the rate the driver
+  // holds now, whichever way it was set.
+  const bool ownRate = (cfgetospeed(&dcb.Tio) & CBAUD) == OwnRate;
+  uint32_t held = 0;
+  if ((ownRate && !SetLineRate(Fd, static_cast<uint32_t>(dcb.BaudRate))) || !GetLineRate(Fd, held) ||
+      std::fabs(static_cast<double>(held) - dcb.BaudRate) > RateTolerance * dcb.BaudRate) {
+    LastRateRefused = true;
+    tcsetattr(Fd, TCSANOW, &previous);
+    SetLineRate(Fd, previousRate);
+    return false;
+  }
   // dcb.EventChar is not applied: Linux has no event character (a received
   // character that signals an event); the channels never wait for one.
+  LineBaud = dcb.BaudRate;
+  LineParity = dcb.Parity;
   return true;
 }
 
@@ -215,11 +326,13 @@ bool TSerialPort::SetTimeouts(const PortTimeouts& timeouts) {
   return true;
 }
 
-// Read semantics (the write time-outs are not used: writes have none):
+// Read semantics (the write time-out fields are not used: Write and Flush
+// give up after the wire time of their bytes plus WriteGraceMs):
 // - ReadInterval MAXDWORD and both read totals 0: take what has arrived, at once.
 // - otherwise: wait until count bytes have arrived or the total time-out
 //   ReadTotalMultiplier * count + ReadTotalConstant ms, counted from the start
-//   of the read, has passed. A total of 0 takes what is there at once as well;
+//   of the read or, if later, from when the bytes written last have left the
+//   line, has passed. A total of 0 takes what is there at once as well;
 //   the inter-byte interval is not used.
 // A hang-up (device gone, other end of a pseudo-terminal closed) fails the
 // read, so that it is not mistaken for a silent line; bytes that arrived
@@ -236,7 +349,10 @@ bool TSerialPort::Read(uint8_t* buffer, size_t count, size_t& got) {
       immediate ? 0
                 : static_cast<uint64_t>(CurrentTimeouts.ReadTotalMultiplier) * count +
                       CurrentTimeouts.ReadTotalConstant;
-  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(totalMs);
+  // A total time-out waits for an answer: it counts from when the question
+  // has left the line, not from when the driver took it.
+  const Clock::time_point deadline =
+      immediate ? Clock::now() : std::max(Clock::now(), LineSentUntil) + std::chrono::milliseconds(totalMs);
 
   while (got < count) {
     Clock::time_point now = Clock::now();
@@ -260,6 +376,7 @@ bool TSerialPort::Read(uint8_t* buffer, size_t count, size_t& got) {
       ssize_t n = ::read(Fd, buffer + got, count - got);
       if (n > 0) {
         got += static_cast<size_t>(n);
+        LastReceived = Clock::now();
         continue;
       }
       if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
@@ -279,7 +396,12 @@ bool TSerialPort::Read(uint8_t* buffer, size_t count, size_t& got) {
 bool TSerialPort::Write(const uint8_t* data, size_t count, size_t& written) {
   written = 0;
   if (Fd < 0) return false;
-  // A pseudo-terminal (and some drivers) may take only part of a buffer.
+  const Clock::time_point start = Clock::now();
+  const Clock::time_point deadline =
+      start + WireTime(count, LineBaud, LineParity) + std::chrono::milliseconds(WriteGraceMs);
+  bool complete = true;
+  // A pseudo-terminal (and some drivers) may take only part of a buffer; a
+  // stalled adapter takes nothing, and the write gives up at the deadline.
   while (written < count) {
     ssize_t n = ::write(Fd, data + written, count - written);
     if (n > 0) {
@@ -287,20 +409,50 @@ bool TSerialPort::Write(const uint8_t* data, size_t count, size_t& written) {
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && errno != EAGAIN) return false;
+    const Clock::time_point now = Clock::now();
+    if ((n < 0 && errno != EAGAIN) || now >= deadline) {
+      complete = false;
+      break;
+    }
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
     pollfd entry{Fd, POLLOUT, 0};
-    if (poll(&entry, 1, 1000) < 0 && errno != EINTR) return false;
-    if (entry.revents & (POLLERR | POLLHUP | POLLNVAL)) return false;
+    const int ready = poll(&entry, 1, static_cast<int>(std::min<long long>(left, 1000)));
+    if ((ready < 0 && errno != EINTR) || (ready > 0 && (entry.revents & (POLLERR | POLLHUP | POLLNVAL)))) {
+      complete = false;
+      break;
+    }
   }
-  return true;
+  // The bytes taken leave the line after those written before them.
+  LineSentUntil = std::max(LineSentUntil, start) + WireTime(written, LineBaud, LineParity);
+  return complete;
 }
 
+// tcdrain cannot give up, so the output queue is watched instead until it is
+// empty or the bytes had their wire time and the grace time besides.
 bool TSerialPort::Flush() {
   if (Fd < 0) return false;
-  while (tcdrain(Fd) != 0) {
-    if (errno != EINTR) return false;
+  const Clock::time_point deadline =
+      std::max(Clock::now(), LineSentUntil) + std::chrono::milliseconds(WriteGraceMs);
+  for (;;) {
+    int queued = 0;
+    if (ioctl(Fd, TIOCOUTQ, &queued) != 0) return false;
+    if (queued <= 0) return true;
+    const Clock::time_point now = Clock::now();
+    if (now >= deadline) return false;
+    // About as long as the queue needs, checked at least every 20 ms.
+    auto wait = std::chrono::duration_cast<Clock::duration>(
+        WireTime(static_cast<size_t>(queued), LineBaud, LineParity));
+    wait = std::clamp<Clock::duration>(wait, std::chrono::milliseconds(1), std::chrono::milliseconds(20));
+    std::this_thread::sleep_for(std::min<Clock::duration>(wait, deadline - now));
   }
-  return true;
+}
+
+void TSerialPort::WaitUntilSent() const {
+  if (Fd >= 0) std::this_thread::sleep_until(LineSentUntil);
+}
+
+TSerialPort::Clock::time_point TSerialPort::LastLineActivity() const {
+  return std::max(LineSentUntil, LastReceived);
 }
 
 bool TSerialPort::DiscardInput() {

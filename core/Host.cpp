@@ -1,5 +1,8 @@
 #include "core/Host.h"
 
+#include <exception>
+#include <string>
+
 #include "core/Model.h"
 
 THost::THost() {
@@ -20,7 +23,16 @@ void THost::CommEndRoutine() {
 
 void THost::TimerCommCloseTimer() {
   TimerCommClose.stop();
-  if (Model) Model->Restart(Config);
+  try {
+    if (Model) Model->Restart(Config);
+  } catch (const std::exception& e) {
+    // No thread runs now. The restart is over all the same, so that the
+    // window can still close; the error is shown and kept in the log.
+    RestartPending = false;
+    LogWrite(std::string(e.what()) + "\r\n");
+    ShowError(e.what());
+    return;
+  }
   RestartPending = false;
   CommEnded = false;
   ViewUpdate();

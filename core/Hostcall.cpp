@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <exception>
 
 uint64_t THostCall::Enqueue(std::function<void()> fn) {
   Queue.push_back(std::move(fn));
@@ -16,9 +17,20 @@ void THostCall::Post(std::function<void()> fn) {
 }
 
 void THostCall::RunAndWait(std::function<void()> fn) {
+  // An exception of fn is caught on the host thread and raised again here,
+  // after the wait: the caller learns of it and never waits for ever.
+  std::exception_ptr failure;
   std::unique_lock<std::mutex> lock(Lock);
-  const uint64_t ticket = Enqueue(std::move(fn));
+  const uint64_t ticket = Enqueue([&fn, &failure] {
+    try {
+      fn();
+    } catch (...) {
+      failure = std::current_exception();
+    }
+  });
   Ran.wait(lock, [&] { return Finished >= ticket; });
+  lock.unlock();
+  if (failure) std::rethrow_exception(failure);
 }
 
 void THostCall::customEvent(QEvent*) {
@@ -29,8 +41,15 @@ void THostCall::customEvent(QEvent*) {
     fn = std::move(Queue.front());
     Queue.pop_front();
   }
+  // Counted as finished also when it throws, so that no later waiter is
+  // left behind it.
+  struct FinishOnExit {
+    THostCall* Call;
+    ~FinishOnExit() {
+      std::lock_guard<std::mutex> lock(Call->Lock);
+      ++Call->Finished;
+      Call->Ran.notify_all();
+    }
+  } finish{this};
   fn();
-  std::lock_guard<std::mutex> lock(Lock);
-  ++Finished;
-  Ran.notify_all();
 }

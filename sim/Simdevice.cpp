@@ -129,9 +129,11 @@ bool SimDevice::ReadByte(uint8_t& byte, int timeoutMs) {
     SampleLine();
   }
   byte = Pending[PendingAt++];
+  // Bytes read together with this one may have come before an answer the
+  // device sent since: the line was busy then, not silent.
   LastGap = PendingTime - LastByteTime;
   if (LastGap.count() < 0) LastGap = {};
-  LastByteTime = PendingTime;
+  LastByteTime = std::max(LastByteTime, PendingTime);
   return true;
 }
 
@@ -149,6 +151,10 @@ void SimDevice::Send(const std::vector<uint8_t>& bytes) {
     }
   }
   size_t written = count ? Pty.Write(bytes.data(), count) : 0;
+  // The device's own bytes keep the line busy as much as the host's: the
+  // silence that ends a route counts from whichever came last. (A paced
+  // write returns once its last byte is on the line.)
+  if (written > 0) LastByteTime = std::max(LastByteTime, Clock::now());
   TrafficCount += written;
   {
     std::lock_guard<std::mutex> guard(Lock);

@@ -87,7 +87,8 @@ class SimDevice {
   bool ReadByte(uint8_t& byte, int timeoutMs);
   // The command time-out of the options, as ReadByte wants it.
   int CommandTimeout() const { return Options.CommandTimeoutMs > 0 ? Options.CommandTimeoutMs : -1; }
-  // How long the line was silent before the byte just read, and until now.
+  // How long the line was silent (no byte from the host, none from the
+  // device) before the byte just read, and until now.
   std::chrono::steady_clock::duration SilenceBeforeLastByte() const { return LastGap; }
   std::chrono::steady_clock::duration SilenceNow() const;
   // An answer to the host, open to the drop, noise and split faults.
@@ -126,7 +127,7 @@ class SimDevice {
   std::vector<uint8_t> Pending;
   size_t PendingAt = 0;
   std::chrono::steady_clock::time_point PendingTime{};
-  std::chrono::steady_clock::time_point LastByteTime{};
+  std::chrono::steady_clock::time_point LastByteTime{};  // the last byte on the line, either way
   std::chrono::steady_clock::duration LastGap{};
   bool RecordingRates = false;
   std::atomic<uint64_t> TrafficCount{0};

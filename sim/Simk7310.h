@@ -13,7 +13,7 @@
 //   B O O T wakes it, and then 0x7F opens the boot loader;
 //   0x11 / 0x12 / 0x13 are echoed and route the line to the display,
 //   load-cell communication or Ethernet processor until that one's Go, or
-//   until the host has been silent for RouteFallbackMs;
+//   until the line has been silent (no byte either way) for RouteFallbackMs;
 //   ESC 0x1B answers 0x1A and restarts it (asleep).
 // Inside a session 0x11 is Read Memory, never a route byte.
 // A command whose bytes stop coming for CommandTimeoutMs is abandoned.

@@ -1,5 +1,7 @@
 #include "sim/Simpty.h"
 
+#include "sim/Simrate.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -104,7 +106,8 @@ SimLineSettings SimPty::LineSettings() const {
   SimLineSettings line;
   termios tio{};
   if (Master < 0 || tcgetattr(Master, &tio) != 0) return line;
-  line.BaudRate = SpeedToBaud(cfgetospeed(&tio));
+  line.BaudRate = SimTerminalRate(Master);
+  if (line.BaudRate <= 0) line.BaudRate = SpeedToBaud(cfgetospeed(&tio));
   if (tio.c_cflag & PARENB) line.Parity = (tio.c_cflag & PARODD) ? 'O' : 'E';
   char parity = AssumedParity ? AssumedParity : line.Parity;
   line.BitsPerByte = (parity == 'E' || parity == 'O') ? 11 : 10;

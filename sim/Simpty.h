@@ -17,7 +17,7 @@
 #include <termios.h>
 
 struct SimLineSettings {
-  int BaudRate = 0;    // 0 when the speed code is not one we know
+  int BaudRate = 0;    // as the host set it; 0 when it cannot be read
   char Parity = 'N';   // N, E or O
   int BitsPerByte = 10;  // start + 8 data + parity + stop
 };

@@ -28,7 +28,7 @@ bool IsClosingSignature(const std::vector<uint8_t>& data) {
 }
 
 bool RateSupported(uint32_t rate) {
-  static const uint32_t kRates[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400};
+  static const uint32_t kRates[] = {1200, 2400, 4800, 9600, 14400, 19200, 38400, 57600, 115200, 230400};
   return std::find(std::begin(kRates), std::end(kRates), rate) != std::end(kRates);
 }
 

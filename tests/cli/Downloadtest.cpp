@@ -3,6 +3,8 @@
 // report shows problems, and a device that never answers.
 #include <gtest/gtest.h>
 
+#include <QProcess>
+
 #include "tests/cli/Qmssprocess.h"
 #include "tests/cli/Testimages.h"
 #include "tests/support/Pty.h"
@@ -120,6 +122,103 @@ TEST_F(Download, Trx5170lFlashHoldsTheStampedImageAtTheIniLineSettings) {
   const std::string summary = CompactJson(Dir.Read("dump/summary.json"));
   EXPECT_NE(summary.find("\"baud_rates\":[1200,57600"), std::string::npos) << summary;
   EXPECT_EQ(Dir.Read(Dir.IniPath()), ini) << "qmss must never write the INI file";
+}
+
+// 14400 baud has no termios speed constant; the dialog offers it all the
+// same. The device switches to it after its answer to 0xE3, and back to 1200
+// after the closing frame.
+TEST_F(Download, Trx5170lAt14400Baud) {
+  const std::vector<HexChunk> chunks = {{0x000E0000, SeededBytes(0x90, 62)}};
+  const std::string file = Dir.Write("trx.hex", IntelHex(chunks));
+  TSimProcess sim;
+  ASSERT_TRUE(sim.Start(Dir, {"trx5170l", "--dump", Dir.Path("dump")})) << sim.Error();
+
+  const TQmssResult r =
+      Dir.Run({"download", "trx5170l", file, "--port", sim.Port(), "--baud", "14400", "--timeout", "60"});
+  EXPECT_EQ(r.ExitCode, 0) << r.Err;
+  EXPECT_NE(r.Err.find("at 14400 baud"), std::string::npos) << r.Err;
+  ASSERT_EQ(sim.Stop(), 0);
+
+  std::vector<uint8_t> want = TrxStamped(ImageBinary(chunks, 0x000E0000, 0x20000));
+  want.resize(0x20000, 0xFF);
+  const std::string got = Dir.Read("dump/flash.bin");
+  EXPECT_TRUE(got == std::string(want.begin(), want.end())) << FirstDifference(got, std::string(want.begin(), want.end()));
+  const std::string summary = CompactJson(Dir.Read("dump/summary.json"));
+  EXPECT_NE(summary.find("\"baud_rates\":[1200,14400,1200]"), std::string::npos) << summary;
+}
+
+// The simulators carry bytes no faster than a 1200-baud line would (11 bits a
+// byte, 8E1), like a USB adapter that still holds a frame when the write has
+// returned: a 257-byte data frame needs 2.4 s on the line, a 256-byte
+// read-back keeps the device sending for 2.35 s. Small images: these runs
+// cost their wire time.
+TEST_F(Download, K7310MainAndDisplayOnAPaced1200BaudLine) {
+  const std::vector<uint8_t> mainPart = SeededBytes(0x120, 70);
+  const std::vector<uint8_t> display = SeededBytes(0x110, 71);
+  const std::string file = Dir.Write("total.hex", PartFile(mainPart, Slots[0]) + PartFile(display, Slots[1]));
+  TSimProcess sim;
+  ASSERT_TRUE(sim.Start(Dir, {"k7310", "--awake", "--pace", "--parity", "E", "--dump", Dir.Path("dump")}))
+      << sim.Error();
+
+  const TQmssResult r = Dir.Run(
+      {"download", "k7310", file, "--port", sim.Port(), "--baud", "1200", "--parity", "E", "--timeout", "150"},
+      200000);
+  EXPECT_EQ(r.ExitCode, 0) << r.Err;
+  ASSERT_EQ(sim.Stop(), 0);
+  EXPECT_TRUE(Dir.Read("dump/main.bin") == Flash(mainPart, FlashSizes[0]));
+  EXPECT_TRUE(Dir.Read("dump/display.bin") == Flash(display, FlashSizes[1]));
+  // Nothing went wrong on the way: no reply timed out or was refused.
+  EXPECT_FALSE(Dir.Exists("LOG.TXT") && Dir.Read("LOG.TXT").find("Timeout") != std::string::npos)
+      << Dir.Read("LOG.TXT");
+  const std::string summary = CompactJson(Dir.Read("dump/summary.json"));
+  EXPECT_NE(summary.find("\"connect_order\":[\"main\",\"display\"]"), std::string::npos) << summary;
+  EXPECT_NE(summary.find("\"route_fallbacks\":0"), std::string::npos) << summary;
+}
+
+TEST_F(Download, Trx5170lOnAPaced1200BaudLine) {
+  const std::vector<HexChunk> chunks = {{0x000E0000, SeededBytes(0x70, 63)}};
+  const std::string file = Dir.Write("trx.hex", IntelHex(chunks));
+  TSimProcess sim;
+  ASSERT_TRUE(sim.Start(Dir, {"trx5170l", "--pace", "--parity", "E", "--dump", Dir.Path("dump")})) << sim.Error();
+
+  const TQmssResult r =
+      Dir.Run({"download", "trx5170l", file, "--port", sim.Port(), "--baud", "1200", "--timeout", "60"});
+  EXPECT_EQ(r.ExitCode, 0) << r.Err;
+  ASSERT_EQ(sim.Stop(), 0);
+  std::vector<uint8_t> want = TrxStamped(ImageBinary(chunks, 0x000E0000, 0x20000));
+  want.resize(0x20000, 0xFF);
+  const std::string got = Dir.Read("dump/flash.bin");
+  EXPECT_TRUE(got == std::string(want.begin(), want.end())) << FirstDifference(got, std::string(want.begin(), want.end()));
+}
+
+// A port that another program already has open: qmss says so on the line
+// after the fixed text, naming the program, and the log keeps both lines.
+TEST(DownloadPort, APortHeldByAnotherProgramIsNamedOnStderrAndInTheLog) {
+  if (QmssProgram().empty()) GTEST_SKIP() << "qmss is not built in " << QMSS_BINARY_DIR;
+  TCliFolder dir;
+  TestPty pty;
+  ASSERT_TRUE(pty.IsOpen());
+  const std::string file = dir.Write("f.hex", PartFile(SeededBytes(0x40, 1)));
+  QProcess other;
+  other.setStandardInputFile(QString::fromStdString(pty.SlavePath()));
+  other.start("sleep", {"30"});
+  ASSERT_TRUE(other.waitForStarted());
+  const std::string pid = std::to_string(other.processId());
+
+  TQmssResult r;
+  for (int attempt = 0; attempt < 20; ++attempt) {  // until the sleep has the port open
+    r = dir.Run({"download", "k7310", file, "--port", pty.SlavePath(), "--timeout", "5"});
+    if (r.Err.find("process " + pid) != std::string::npos) break;
+  }
+  other.kill();
+  other.waitForFinished();
+  EXPECT_EQ(r.ExitCode, 1) << r.Err;
+  const std::string lines = "Communication: Invalid Handle\n";
+  EXPECT_NE(r.Err.find("qmss: " + lines), std::string::npos) << r.Err;
+  EXPECT_NE(r.Err.find("is in use by another program: process " + pid + " (sleep)"), std::string::npos) << r.Err;
+  const std::string log = dir.Read("LOG.TXT");
+  EXPECT_NE(log.find("Communication: Invalid Handle\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("process " + pid + " (sleep)"), std::string::npos) << log;
 }
 
 // A port nobody serves, or none at all: the run ends with exit 1 within the

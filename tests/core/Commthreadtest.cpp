@@ -3,6 +3,8 @@
 // in a step.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "comm/Commnone.h"
 #include "comm/Commthrd.h"
 #include "tests/core/Recordingchannel.h"
@@ -128,6 +130,122 @@ TEST(CommThread, ModelDestructorStopsARunningThreadWithoutDeadlock) {
   host.ModelPtr.reset();  // the thread is still running here
   host.Model = nullptr;
   SUCCEED();
+}
+
+// ---- nothing waits for ever ----
+
+// A host whose hand-over of the chosen kind throws an error that is no port
+// error, as a view or dialog with a fault would.
+enum class Throwing { StatusUpdate, StateChanged, ErrorDisplay, EndRoutine };
+
+struct ThrowingHost : RecordingHost {
+  void ViewStateChanged() override {
+    TTestHost::ViewStateChanged();
+    if (Mode == Throwing::StateChanged) throw std::runtime_error("view failed");
+  }
+  void ShowError(const std::string& message) override {
+    TTestHost::ShowError(message);
+    if (Mode == Throwing::ErrorDisplay) throw std::runtime_error("error box failed");
+  }
+  void CloseMainWindow() override {
+    TTestHost::CloseMainWindow();
+    if (Mode == Throwing::EndRoutine) throw std::runtime_error("close failed");
+  }
+  Throwing Mode = Throwing::StatusUpdate;
+};
+
+// Each hand-over to the host thread that throws hands the error back to the
+// worker, which ends its loop as after a port error: the end routine runs,
+// and the channel is rebuilt (or, when closing, the window closes), instead
+// of the worker waiting in the hand-over for ever.
+TEST(CommThread, AnErrorInAHandOverEndsTheLoopInsteadOfHangingIt) {
+  struct Case {
+    const char* Name;
+    Throwing Mode;
+    bool Closing;  // the user asked to close: the end routine closes the window
+  };
+  const Case cases[] = {
+      {"status update", Throwing::StatusUpdate, false},
+      {"view StateChanged", Throwing::StateChanged, false},
+      {"error display", Throwing::ErrorDisplay, false},
+      {"end routine", Throwing::EndRoutine, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    ThrowingHost host;
+    host.Mode = c.Mode;
+    host.Install([&c](TRecordingChannel& channel) {
+      if (c.Mode == Throwing::StatusUpdate) channel.FailUpdateAt = 3;
+      if (c.Mode == Throwing::StateChanged) channel.AskForStateChange = true;
+      if (c.Mode == Throwing::ErrorDisplay) channel.FailStepAt = 3;
+    });
+    if (c.Closing) {
+      ASSERT_TRUE(RunUntil([&] { return host.Current()->Steps > 0; }));
+      host.CloseRequested = true;
+      host.ModelPtr->StopCommunication();
+      ASSERT_TRUE(RunUntil([&] { return !host.ModelPtr->ThreadRunning(); }, 10000)) << "the worker hangs";
+      EXPECT_EQ(host.CloseCalls, 1);
+      EXPECT_TRUE(host.CommEnded);
+    } else {
+      ASSERT_TRUE(RunUntil([&] { return host.Built.size() >= 2; }, 10000)) << "the worker hangs";
+      ASSERT_FALSE(host.Errors().empty());
+      const char* shown = c.Mode == Throwing::StatusUpdate   ? "status hand-over failed"
+                          : c.Mode == Throwing::StateChanged ? "view failed"
+                                                             : "Communication: Could not read port";
+      EXPECT_EQ(host.Errors()[0], shown);
+      // A LOG.TXT sent to support shows why the run ended.
+      EXPECT_NE(host.Log().find(host.Errors()[0] + "\r\n"), std::string::npos) << host.Log();
+    }
+    host.Mode = Throwing::StatusUpdate;  // the host itself throws nothing while shutting down
+    host.Shutdown();
+  }
+}
+
+// A model destroyed before start-up has finished (start-up failed after the
+// model was made) ends its thread, which has not made a step yet.
+TEST(CommThread, AModelDestroyedBeforeStartUpEndsItsThread) {
+  ApplicationStarted = false;
+  TTestHost host;
+  host.ModelPtr = std::make_unique<TModel>(host);
+  host.Model = host.ModelPtr.get();
+  host.ModelPtr->SetChannelFactory(
+      [](TModel& m, const CmConfig&, PortSettings* s) { return std::make_unique<TRecordingChannel>(m, s); });
+  host.ModelPtr->Restart(host.Config);
+
+  // Lets a destructor that waits for start-up go on, so a failure shows as
+  // a failed expectation rather than a hang.
+  std::atomic<bool> done{false};
+  std::atomic<bool> rescued{false};
+  std::thread watchdog([&] {
+    for (int i = 0; i < 1000 && !done; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (!done) {
+      rescued = true;
+      ApplicationStarted = true;
+    }
+  });
+  host.ModelPtr.reset();
+  host.Model = nullptr;
+  done = true;
+  watchdog.join();
+  ApplicationStarted = true;
+  EXPECT_FALSE(rescued) << "the model's destructor waited for start-up";
+}
+
+// A restart that fails still ends the restart, so that the window can close.
+TEST(CommThread, ARestartThatThrowsStillClearsRestartPending) {
+  RecordingHost host;
+  host.Install();
+  ASSERT_TRUE(RunUntil([&] { return host.Current()->Steps > 0; }));
+  host.ModelPtr->SetChannelFactory([](TModel&, const CmConfig&, PortSettings*) -> std::unique_ptr<CmBase> {
+    throw std::runtime_error("no channel for this configuration");
+  });
+  host.CloseRequested = false;
+  host.RestartPending = true;
+  host.ModelPtr->StopCommunication();
+  ASSERT_TRUE(RunUntil([&] { return !host.RestartPending; }, 10000));
+  EXPECT_FALSE(host.ModelPtr->ThreadRunning());
+  ASSERT_EQ(host.Errors().size(), 1u);
+  EXPECT_EQ(host.Errors()[0], "no channel for this configuration");
 }
 
 }  // namespace

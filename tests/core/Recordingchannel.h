@@ -4,9 +4,11 @@
 
 #include <atomic>
 #include <mutex>
+#include <stdexcept>
 #include <vector>
 
 #include "comm/Commbase.h"
+#include "core/Host.h"
 #include "core/Model.h"
 
 class TRecordingChannel : public CmBase {
@@ -25,7 +27,11 @@ class TRecordingChannel : public CmBase {
     ++Steps;
     if (FailStepAt > 0 && Steps == FailStepAt) throw ECommError(CommText::CouldNotRead);
   }
-  void UpdateStatus() override { ++Updates; }
+  void UpdateStatus() override {
+    ++Updates;
+    if (FailUpdateAt > 0 && Updates == FailUpdateAt) throw std::runtime_error("status hand-over failed");
+    if (AskForStateChange) Model.Host().ViewStateChanged();
+  }
   void Command(int code) override {
     std::lock_guard<std::mutex> lock(RecordLock);
     Commands.push_back(code);
@@ -44,6 +50,8 @@ class TRecordingChannel : public CmBase {
 
   bool FailOpen = false;
   int FailStepAt = 0;
+  int FailUpdateAt = 0;            // UpdateStatus throws an error that is no port error
+  bool AskForStateChange = false;  // UpdateStatus calls the view's StateChanged
   std::atomic<int> State{0};
   std::atomic<int> Steps{0};
   std::atomic<int> Updates{0};

@@ -200,7 +200,7 @@ TEST(ParDl, PortThatDoesNotOpenShowsError) {
   host.StartOn(ParameterDownload, "", 9600);
   ASSERT_TRUE(host.WaitForText("Error!"));
   EXPECT_EQ(host.State(), 3);
-  EXPECT_EQ(host.Errors(), std::vector<std::string>{"Communication: Invalid Handle"});
+  EXPECT_EQ(host.ErrorHeads(), std::vector<std::string>{"Communication: Invalid Handle"});
 }
 
 }  // namespace

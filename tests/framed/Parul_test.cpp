@@ -171,7 +171,7 @@ TEST(ParUl, PortThatDoesNotOpenShowsErrorAndIgnoresStart) {
   ChannelHost host;
   host.StartOn(UploadTest, "", 9600);
   ASSERT_TRUE(host.WaitForText("Error!"));
-  EXPECT_EQ(host.Errors(), std::vector<std::string>{"Communication: Invalid Handle"});
+  EXPECT_EQ(host.ErrorHeads(), std::vector<std::string>{"Communication: Invalid Handle"});
   host.PressStart();
   RunFor(100);
   EXPECT_EQ(host.State(), 2);

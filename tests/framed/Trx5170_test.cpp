@@ -2,6 +2,7 @@
 // pseudo-terminal, through the model, the controller and the worker thread.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <map>
 #include <random>
 #include <string>
@@ -374,12 +375,12 @@ TEST(Trx5170, PortThatNeverOpenedTakesCommandsWithoutRaising) {
   ASSERT_TRUE(host.WaitForText(Ready));
   host.PressAbort();
   RunFor(50);
-  EXPECT_EQ(host.Errors(), std::vector<std::string>{"Communication: Invalid Handle"});
+  EXPECT_EQ(host.ErrorHeads(), std::vector<std::string>{"Communication: Invalid Handle"});
 
   host.PressStart();
   ASSERT_TRUE(RunUntil([&] { return host.Errors().size() >= 3; }));
   EXPECT_EQ(host.Errors()[1], "Communication: Could not read port during empty");
-  EXPECT_EQ(host.Errors()[2], "Communication: Invalid Handle");  // the rebuilt channel
+  EXPECT_EQ(host.ErrorHeads()[2], "Communication: Invalid Handle");  // the rebuilt channel
 }
 
 }  // namespace
@@ -400,6 +401,32 @@ TEST(Trx5170, FailedReturnTo1200IsReportedFromTheWorkerThread) {
   EXPECT_EQ(host.State(), 0);
   ASSERT_TRUE(RunUntil([&] { return !host.Errors().empty(); }));
   EXPECT_EQ(host.Errors().front(), "Communication: Could not get settings");
+}
+
+// A stalled line (the device end takes nothing): the request's write gives
+// up within the wire time of its bytes and 2 s, so an Abort pressed while the
+// step is stuck in it waits for that step only, never for ever, and the
+// channel is rebuilt.
+TEST(Trx5170, AbortWhileARequestIsStuckInItsWriteReturnsOnceTheWriteGivesUp) {
+  TestPty pty;
+  ASSERT_TRUE(pty.IsOpen());
+  ASSERT_TRUE(pty.FillLine());
+  ChannelHost host;
+  host.StartOn(Trx5170Download, pty.SlavePath(), 9600);
+  const std::string file = host.Folder() + "/one.hex";
+  WriteHexFile(file, ImageBytes{{0xE0000, 0x01}});
+  host.LoadFile(file);
+  ASSERT_TRUE(host.WaitForText(Ready));
+  host.PressStart();
+  ASSERT_TRUE(RunUntil([&] { return host.State() >= 4; }));
+  RunFor(200);  // the connect request's write is stuck now
+
+  const auto start = std::chrono::steady_clock::now();
+  host.PressAbort();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  ASSERT_TRUE(RunUntil([&] { return !host.Errors().empty(); }, 10000));
+  EXPECT_EQ(host.Errors()[0], "Communication: Could not transmit data");
+  ASSERT_TRUE(RunUntil([&] { return host.UpdateCalls > 0 && host.StateText() == Ready; }, 10000));
 }
 
 }  // namespace

@@ -235,7 +235,7 @@ TEST_F(ScriptedRun, UnpluggedDeviceShowsThePortErrorOnceAndTheChannelIsRebuilt) 
   ASSERT_TRUE(RunUntil([&] { return host.Host.UpdateCalls > updatesBefore && host.StateText() == "Error!"; },
                        30000));
   RunFor(300);
-  const std::vector<std::string> errors = host.Host.Errors();
+  const std::vector<std::string> errors = host.Host.ErrorHeads();
   ASSERT_EQ(errors.size(), 2u);
   EXPECT_TRUE(errors[0] == "Communication: Could not read (STX) port" ||
               errors[0] == "Communication: Could not transmit data" ||

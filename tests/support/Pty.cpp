@@ -114,3 +114,22 @@ void TestPty::CloseSlave() {
   if (SlaveFd >= 0) ::close(SlaveFd);
   SlaveFd = -1;
 }
+
+bool TestPty::FillLine() {
+  if (SlaveFd < 0) return false;
+  const int flags = fcntl(SlaveFd, F_GETFL);
+  fcntl(SlaveFd, F_SETFL, flags | O_NONBLOCK);
+  // The kernel moves bytes on between its buffers a moment later, so the
+  // line is full only once it has taken nothing for a while.
+  const std::vector<uint8_t> chunk(4096, 0xAA);
+  for (int idle = 0; idle < 20;) {
+    bool took = false;
+    for (size_t size : {4096, 256, 16, 1}) {
+      while (::write(SlaveFd, chunk.data(), size) > 0) took = true;
+    }
+    idle = took ? 0 : idle + 1;
+    poll(nullptr, 0, 10);
+  }
+  fcntl(SlaveFd, F_SETFL, flags);
+  return true;
+}

@@ -32,6 +32,11 @@ class TestPty {
   // Everything that arrives until nothing more has come for quietMs.
   std::vector<uint8_t> ReadUntilQuiet(int quietMs = 200, int timeoutMs = 5000);
 
+  // Fills the line towards the master (the device that never reads) through
+  // the fixture's own slave descriptor, until it takes nothing more: a port
+  // on the slave then finds no room for its writes.
+  bool FillLine();
+
   // Closes the master: the slave side sees a hang-up (the device is gone).
   void CloseMaster();
   // Closes the fixture's own slave descriptor.

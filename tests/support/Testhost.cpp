@@ -71,3 +71,9 @@ std::vector<std::string> TTestHost::Errors() const {
   std::lock_guard<std::mutex> lock(LogLock);
   return ErrorList;
 }
+
+std::vector<std::string> TTestHost::ErrorHeads() const {
+  std::vector<std::string> heads;
+  for (const std::string& error : Errors()) heads.push_back(error.substr(0, error.find('\n')));
+  return heads;
+}

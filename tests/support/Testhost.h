@@ -41,6 +41,9 @@ class TTestHost : public THost {
 
   std::string Log() const;
   std::vector<std::string> Errors() const;
+  // The first line of each error: the fixed text, without the cause that an
+  // open failure gives on its second line.
+  std::vector<std::string> ErrorHeads() const;
   std::string Folder() const { return Dir.path().toStdString(); }
 
   std::unique_ptr<TModel> ModelPtr;
