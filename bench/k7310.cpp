@@ -40,7 +40,7 @@ constexpr int BitsPerByte = 11;  // start, 8 data, even parity, stop
 constexpr uint32_t FlashBase = 0x08000000;
 constexpr int BlockSize = 256;
 constexpr int PortNumber = 7;
-const char* const DoneText = "Download done. Ready for new download";
+const char* const DoneText = "Download done. Ready for new download";  // for the report only
 
 double WireSeconds(uint64_t bytes) { return static_cast<double>(bytes) * BitsPerByte / BaudRate; }
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
@@ -125,7 +125,7 @@ RunResult Download(bool paced, const std::string& hexPath, const std::vector<uin
     }
     const std::string text = w->Model->SwDl.StateText.Get();
     phases.push_back({text, now, bytes, {}, 0});
-    if (text == DoneText) {
+    if (w->Model->SwDl.RunStatus().CompletedRuns > 0) {
       w->End = now;
       w->Loop.quit();
     }

@@ -177,6 +177,24 @@ TEST_F(TrxTest, FullRunProgramsTheStampedImage) {
   }
 }
 
+// Data that ends below the last address: once the last block is taken, the
+// closing polls go on showing the offset where that block ended, not the end
+// of the image.
+TEST_F(TrxTest, TheClosingPollsShowTheOffsetWhereTheLastBlockEnded) {
+  ImageBytes image;
+  for (uint32_t a = 0xF0000; a < 0xF7FFC; ++a) image[a] = 0x5A;  // then the checksum: blocks end at 0xF8000
+  Begin(image);
+  TextRecorder progress(Host.ModelPtr->SwDl.AddressText);
+  Run(60000);
+
+  std::vector<std::string> shown;
+  for (const std::string& text : progress.Seen())
+    if (!text.empty()) shown.push_back(text);
+  ASSERT_FALSE(shown.empty());
+  EXPECT_EQ(shown.back(), "98304") << "0xF8000 - 0xE0000";
+  EXPECT_FALSE(progress.Saw("131072"));
+}
+
 TEST_F(TrxTest, BlocksAreCutAtTrailingFfAndCarryFfForEmptyCells) {
   ImageBytes image;
   for (uint32_t a = 0xE0000; a < 0xE003C; ++a) image[a] = 0x11;

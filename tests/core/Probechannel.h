@@ -9,9 +9,9 @@
 #include "comm/Commbase.h"
 #include "core/Model.h"
 
-class TRecordingChannel : public CmBase {
+class TProbeChannel : public CmBase {
  public:
-  explicit TRecordingChannel(TModel& model, PortSettings* settings = nullptr)
+  explicit TProbeChannel(TModel& model, PortSettings* settings = nullptr)
       : CmBase(model, settings) {
     Status().Medium = "Serial";
     SerialisedCommands = true;
