@@ -9,9 +9,9 @@
 
 #include "hex/Hexfile.h"
 #include "sim/Simtrx5170.h"
-#include "tests/framed/Channelhost.h"
+#include "tests/support/Channelhost.h"
 #include "tests/framed/Frames.h"
-#include "tests/framed/Hexwriter.h"
+#include "tests/support/Hexwriter.h"
 #include "tests/framed/Simhelpers.h"
 #include "tests/support/Pty.h"
 

@@ -6,7 +6,7 @@
 #include "sim/Simk7310.h"
 #include "comm/Channelcodes.h"
 #include "core/Model.h"
-#include "tests/framed/Channelhost.h"
+#include "tests/support/Channelhost.h"
 #include "tests/k7310/Testimage.h"
 #include "tests/soak/Soakcase.h"
 

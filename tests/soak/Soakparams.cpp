@@ -9,7 +9,7 @@
 #include "sim/Simparams.h"
 #include "comm/Channelcodes.h"
 #include "core/Model.h"
-#include "tests/framed/Channelhost.h"
+#include "tests/support/Channelhost.h"
 #include "tests/soak/Soakcase.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include "comm/Channelcodes.h"
 #include "core/Model.h"
-#include "tests/framed/Channelhost.h"
+#include "tests/support/Channelhost.h"
 #include "tests/soak/Soakcase.h"
 #include "tests/soak/Soakfaults.h"
 

@@ -8,8 +8,8 @@
 #include "sim/Simtrx5170.h"
 #include "comm/Channelcodes.h"
 #include "core/Model.h"
-#include "tests/framed/Channelhost.h"
-#include "tests/framed/Hexwriter.h"
+#include "tests/support/Channelhost.h"
+#include "tests/support/Hexwriter.h"
 #include "tests/soak/Soakcase.h"
 
 namespace {
