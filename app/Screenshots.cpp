@@ -27,6 +27,8 @@
 #include "comm/Commthrd.h"
 #include "core/Controller.h"
 #include "core/Model.h"
+#include "comm/K7310map.h"
+#include "comm/Runstatus.h"
 #include "core/Operations.h"
 #include "views/Frameserswdl.h"
 
@@ -38,6 +40,7 @@ struct TPose {
   std::string StateText;
   std::string AddressText;
   std::string UnitText;
+  CmRunStatus Run;  // what the progress bar shows
   bool Changed = false;
 };
 TPose Pose;
@@ -48,6 +51,7 @@ class TPosingChannel : public CmBase {
   void Open(CmConfig* config) override { Config = config; }
   void Step() override {}
   void UpdateStatus() override {
+    Model.SwDl.SetRunStatus(Pose.Run);
     Model.SwDl.StateText.Set(Pose.StateText);
     Model.SwDl.AddressText.Set(Pose.AddressText);
     Model.SwDl.UnitText.Set(Pose.UnitText);
@@ -84,7 +88,9 @@ bool PumpUntil(const std::function<bool()>& done, int ms = 10000) {
   return done();
 }
 
-void SetPose(int state, std::string stateText, std::string address = {}, std::string unit = {}) {
+void SetPose(int state, std::string stateText, std::string address = {}, std::string unit = {},
+             CmRunStatus run = {}) {
+  Pose.Run = run;
   Pose.State = state;
   Pose.StateText = std::move(stateText);
   Pose.AddressText = std::move(address);
@@ -256,7 +262,15 @@ int RunScreenshots(const char* folder) {
     SetPose(1, "Ready for download");
     failures += !Capture(&main, out + "/download.png");
 
-    SetPose(14, "Downloading", "5632", "Main processor");
+    {
+      CmRunStatus writing;
+      writing.Phase = CmPhase::Transferring;
+      writing.Part = 0;
+      writing.DoneUnits = 5632;
+      const K7310Processor& mainPart = K7310Processors[0];
+      writing.TotalUnits = model.SwDl.CurrentImage()->BlockLength(mainPart.RangeStart, mainPart.RangeSize);
+      SetPose(14, "Downloading", "5632", mainPart.Name, writing);
+    }
     failures += !Capture(&main, out + "/download-running.png");
     SetPose(1, "Download done. Ready for new download");
 
@@ -267,7 +281,13 @@ int RunScreenshots(const char* folder) {
       load.FileName = dir + "/scale.txt";
       controller.Execute(load);
     }
-    SetPose(5, "Parameter 8 read.");
+    {
+      CmRunStatus sending;
+      sending.Phase = CmPhase::Transferring;
+      sending.DoneUnits = 4;
+      sending.TotalUnits = model.SwDl.SendableParameterCount();
+      SetPose(5, "Parameter 8 read.", {}, {}, sending);
+    }
     const char* const results[][3] = {{"1", "2", "2"}, {"2", "2", "3"}, {"3", "5", "5"}, {"5", "30000", "60000"}};
     for (const auto& r : results) {
       model.SwDl.AppendParNumber(r[0]);
