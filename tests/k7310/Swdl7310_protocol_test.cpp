@@ -10,6 +10,7 @@
 #include "core/Model.h"
 #include "tests/k7310/K7310host.h"
 #include "tests/k7310/Scripteddevice.h"
+#include "tests/k7310/Scriptedrun.h"
 #include "tests/k7310/Testimage.h"
 #include "tests/k7310/Tracebuilder.h"
 #include "tests/support/Eventloop.h"
@@ -18,12 +19,7 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-struct K7310Protocol : ::testing::Test {
-  TestPty Pty;
-  TScriptedDevice Device{Pty};
-
-  void SetUp() override { ASSERT_TRUE(Pty.IsOpen()); }
-};
+using K7310Protocol = ScriptedRun;
 
 // RetryCount is reset only at its reset points (connect, acknowledged data
 // write, matching read-back, end of a verification), so failures in different
@@ -48,16 +44,12 @@ TEST_P(RetryCountTest, TheSixthFailureSinceTheLastResetPointRestartsTheRun) {
     Device.Change(kind, occurrence, [](Bytes) { return Bytes{0x1F}; });
   TTestImage image;
   image.Fill(1, 0, 300, 21);  // blocks of 256 and 44 bytes
-  Device.Start();
-  TK7310Host host(Pty.SlavePath());
-  host.Load(image);
-  host.StartDownload();
-  ASSERT_TRUE(host.WaitForIdle(ReadyText, 60000)) << host.Host.Log();
-  Device.Stop();
+  const auto host = RunToEnd(image, ReadyText, 60000);
+  ASSERT_TRUE(host);
 
-  EXPECT_EQ(host.Host.Log(), GetParam().Log);
+  EXPECT_EQ(host->Host.Log(), GetParam().Log);
   EXPECT_EQ(Device.Count(TReply::Connect), 2) << "the sixth failure restarts the run from connect";
-  EXPECT_TRUE(host.Saw("Retry"));
+  EXPECT_TRUE(host->Saw("Retry"));
   EXPECT_EQ(Device.Memory(0, 300), image.Part(1));
 }
 
@@ -92,18 +84,14 @@ std::vector<TTraceChunk> RoutedPartTrace(uint8_t routeByte, const std::vector<ui
 TEST_F(K7310Protocol, ADisplayPartIsRoutedWithItsRouteByteAndEndsWithoutTheFinalReboot) {
   TTestImage image;
   image.Fill(2, 0, 40, 22);
-  Device.Start();
-  TK7310Host host(Pty.SlavePath());
-  host.Load(image);
-  host.StartDownload();
-  ASSERT_TRUE(host.WaitForIdle(ReadyText, 30000)) << host.Host.Log();
-  Device.Stop();
+  const auto host = RunToEnd(image, ReadyText, 30000);
+  ASSERT_TRUE(host);
 
   EXPECT_EQ(Device.Trace(), RoutedPartTrace(0x11, image.Part(2)));
   EXPECT_EQ(Device.Memory(0, 40), image.Part(2));
-  EXPECT_EQ(host.Host.Log(), "");
+  EXPECT_EQ(host->Host.Log(), "");
   // The run completed although its text is the one of a run never started.
-  const CmRunStatus& status = host.Host.ModelPtr->SwDl.RunStatus();
+  const CmRunStatus& status = host->Host.ModelPtr->SwDl.RunStatus();
   EXPECT_EQ(status.Phase, CmPhase::Done);
   EXPECT_EQ(status.CompletedRuns, 1);
 }
@@ -172,18 +160,14 @@ TEST_P(FinalRebootTest, TheEthernetPartEndsWithTheFinalRebootBytes) {
   }
   TTestImage image;
   image.Fill(4, 0, 24, 23);
-  Device.Start();
-  TK7310Host host(Pty.SlavePath());
-  host.Load(image);
-  host.StartDownload();
-  ASSERT_TRUE(host.WaitForIdle(DoneText, 30000)) << host.Host.Log();
-  Device.Stop();
+  const auto host = RunToEnd(image, DoneText, 30000);
+  ASSERT_TRUE(host);
 
   std::vector<TTraceChunk> expected = RoutedPartTrace(0x13, image.Part(4));
   for (const auto& [fromHost, bytes] : c.Final) AppendTrace(expected, fromHost, bytes);
   EXPECT_EQ(Device.Trace(), expected);
-  EXPECT_EQ(host.Host.Log(), "") << "the final reboot writes no log lines";
-  EXPECT_EQ(host.Host.ModelPtr->SwDl.RunStatus().CompletedRuns, 1);
+  EXPECT_EQ(host->Host.Log(), "") << "the final reboot writes no log lines";
+  EXPECT_EQ(host->Host.ModelPtr->SwDl.RunStatus().CompletedRuns, 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Branches, FinalRebootTest, ::testing::ValuesIn(FinalRebootCases()),
