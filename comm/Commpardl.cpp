@@ -169,6 +169,9 @@ void CmParDl::Command(int code) {
   } else if (code == CmCommand::Start) {
     if (State_ != Ready) return;
     History.Started();
+    // The count of this run from its first hand-over, not the last run's.
+    ParametersDone = 0;
+    ParametersToSend = Model.SwDl.SendableParameterCount();
     State_ = StartRequested;
   }
 }
