@@ -45,8 +45,7 @@ constexpr int BitsPerByte = 11;  // start, 8 data, even parity, stop
 constexpr uint32_t FlashBase = 0x08000000;
 constexpr int BlockSize = 256;
 constexpr int PortNumber = 7;
-const char* const DoneText = "Download done. Ready for new download";
-const char* const ReadyText = "Ready for download";
+const char* const DoneText = "Download done. Ready for new download";  // for the report only
 
 double WireSeconds(uint64_t bytes, int baudRate) { return static_cast<double>(bytes) * BitsPerByte / baudRate; }
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
@@ -116,7 +115,6 @@ RunResult Download(bool paced, int baudRate, const std::string& hexPath, const s
     RunResult* Result = nullptr;
     QEventLoop Loop;
     Clock::time_point End{};
-    bool Downloaded = false;
   } watch;
   watch.Model = model.get();
   watch.Sim = &sim;
@@ -132,10 +130,7 @@ RunResult Download(bool paced, int baudRate, const std::string& hexPath, const s
     }
     const std::string text = w->Model->SwDl.StateText.Get();
     phases.push_back({text, now, bytes, {}, 0});
-    // A run without an Ethernet part has no final reboot: it ends at the
-    // ready text instead.
-    if (text == "Downloading") w->Downloaded = true;
-    if (text == DoneText || (w->Downloaded && text == ReadyText)) {
+    if (w->Model->SwDl.RunStatus().CompletedRuns > 0) {
       w->End = now;
       w->Loop.quit();
     }

@@ -45,7 +45,7 @@ constexpr size_t ImageSize = 0x20000;
 constexpr uint8_t PollCommand = 0xEA;
 constexpr uint8_t BlockCommand = 0xE8;
 constexpr int PortNumber = 7;
-const char* const DoneText = "Download done. Ready for new download";
+const char* const DoneText = "Download done. Ready for new download";  // for the report only
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
@@ -164,14 +164,15 @@ int main(int argc, char** argv) {
   struct Watch {
     TModel* Model = nullptr;
     QEventLoop Loop;
-    std::vector<std::pair<std::string, Clock::time_point>> Texts;
+    std::vector<std::pair<CmPhase, Clock::time_point>> Texts;
     bool Done = false;
   } watch;
   watch.Model = model.get();
   auto onText = [](void* self) {
     auto* w = static_cast<Watch*>(self);
-    w->Texts.emplace_back(w->Model->SwDl.StateText.Get(), Clock::now());
-    if (w->Texts.back().first == DoneText) {
+    const CmRunStatus& status = w->Model->SwDl.RunStatus();
+    w->Texts.emplace_back(status.Phase, Clock::now());
+    if (status.CompletedRuns > 0) {
       w->Done = true;
       w->Loop.quit();
     }
@@ -191,7 +192,7 @@ int main(int argc, char** argv) {
   const double wall = Seconds((watch.Done ? watch.Texts.back().second : Clock::now()) - begin);
   double transferWall = 0;
   for (size_t i = 0; i + 1 < watch.Texts.size(); ++i)
-    if (watch.Texts[i].first == "Transferring data")
+    if (watch.Texts[i].first == CmPhase::Transferring)
       transferWall += Seconds(watch.Texts[i + 1].second - watch.Texts[i].second);
 
   model->SwDl.StateText.Unsubscribe(subscription);

@@ -1,11 +1,10 @@
 // qmss download k7310|trx5170l FILE --port PORT: a firmware download through
 // the operation's channel, as the download view runs it: the file loaded
 // through the controller, the run started, its progress shown from the
-// channel's texts, until the run has completed, failed, timed out or been
-// stopped.
+// channel's run status, until the run has completed, failed, timed out or
+// been stopped.
 #include <QTimer>
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 
 #include "cli/Clihost.h"
@@ -13,6 +12,7 @@
 #include "cli/Imageshapes.h"
 #include "cli/Lineoptions.h"
 #include "cli/Progress.h"
+#include "comm/K7310map.h"
 #include "core/Modelswdl.h"
 #include "core/Useraction.h"
 
@@ -29,35 +29,25 @@ const char* const DownloadUsage =
 
 constexpr double DefaultTimeoutSeconds = 600;
 
-// The channels' own texts that tell how a run ended.
-const char* const DoneText = "Download done. Ready for new download";
-const char* const ReadyText = "Ready for download";
-const char* const GoText = "Re-booting device";
-
-// Watches one run through the channel's texts (set after every step) and
-// tells completion from everything else: a K7310 run that ends with the final
-// reboot counts itself ("Download done"); one whose last processor is not the
-// Ethernet processor ends in "Ready for download" right after that processor's
-// Go. A TRX5170L run counts itself when the closing frame was answered.
+// Watches one run through the channel's run status (published with its texts
+// after every step): the run has completed once the channel counts one more
+// completed run than when it started.
 class TDownloadRun {
  public:
-  TDownloadRun(TCliHost& host, std::shared_ptr<const HexFile> image, bool k7310)
-      : Host(host), Image(std::move(image)), K7310(k7310), Progress(stderr) {}
+  TDownloadRun(TCliHost& host) : Host(host), Progress(stderr) {}
 
   // Called for each of the three texts as the channel's status hand-over
-  // sets them one after the other. The end of a run is told from the state
-  // text at once; the progress line is drawn once the hand-over is complete.
+  // sets them one after the other; the run status was published before them.
+  // The end of a run is told at once; the progress line is drawn once the
+  // hand-over is complete.
   void TextChanged() {
-    const std::string state = Host.TheModel().SwDl.StateText.Get();
-    if (Started && !Stopping && !Host.Finished() && state != PreviousState) {
-      const bool completed = state == DoneText || (K7310 && state == ReadyText && PreviousState == GoText);
-      if (completed) {
-        Progress.Show(state, "", "", -1, 0);
-        Progress.Message("qmss download: done (" + state + ")");
-        Host.Finish(ExitDone);
-      }
+    const CmRunStatus& status = Host.TheModel().SwDl.RunStatus();
+    if (Started && !Stopping && !Host.Finished() && status.CompletedRuns > RunsBefore) {
+      const std::string& state = Host.TheModel().SwDl.StateText.Get();
+      Progress.Show(state, "", "", -1, 0);
+      Progress.Message("qmss download: done (" + state + ")");
+      Host.Finish(ExitDone);
     }
-    PreviousState = state;
     if (!DrawPending) {
       DrawPending = true;
       QTimer::singleShot(0, Host.Context(), [this] { Draw(); });
@@ -76,6 +66,7 @@ class TDownloadRun {
 
   void Start() {
     Started = true;
+    RunsBefore = Host.TheModel().SwDl.RunStatus().CompletedRuns;
     UASwDlStart start;
     Host.TheController().Execute(start);
   }
@@ -87,31 +78,18 @@ class TDownloadRun {
     DrawPending = false;
     if (Host.Finished()) return;
     TModelSwDl& swdl = Host.TheModel().SwDl;
-    const std::string& address = swdl.AddressText.Get();
-    const std::string& unit = swdl.UnitText.Get();
-    long done = -1, total = 0;
-    if (!address.empty()) {
-      done = std::strtol(address.c_str(), nullptr, 10);
-      total = PartLength(unit);
-    }
-    Progress.Show(swdl.StateText.Get(), address, unit, done, total);
-  }
-
-  long PartLength(const std::string& unit) const {
-    if (!K7310) return Image->UsedLength();
-    for (int p = 0; p < 4; ++p)
-      if (unit == K7310Ranges[p].Name) return ProcessorUsedLength(*Image, p);
-    return 0;
+    const CmRunStatus& status = swdl.RunStatus();
+    const bool counting = status.TotalUnits > 0;
+    Progress.Show(swdl.StateText.Get(), swdl.AddressText.Get(), swdl.UnitText.Get(),
+                  counting ? static_cast<long>(status.DoneUnits) : -1, counting ? static_cast<long>(status.TotalUnits) : 0);
   }
 
   TCliHost& Host;
-  std::shared_ptr<const HexFile> Image;
-  bool K7310;
   TProgress Progress;
   bool Started = false;
   bool Stopping = false;
   bool DrawPending = false;
-  std::string PreviousState;
+  int32_t RunsBefore = 0;
 };
 
 // What the image holds, one line; false when a K7310 image has nothing for
@@ -123,10 +101,10 @@ bool DescribeImage(const HexFile& image, bool k7310, std::string& text) {
     return true;
   }
   bool any = false;
-  for (int p = 0; p < 4; ++p) {
+  for (int p = 0; p < K7310ProcessorCount; ++p) {
     const int32_t used = ProcessorUsedLength(image, p);
     if (used <= 0) continue;
-    text += std::string(text.empty() ? "" : ", ") + K7310Ranges[p].Name + " " + std::to_string(used) + " bytes";
+    text += std::string(text.empty() ? "" : ", ") + K7310Processors[p].Name + " " + std::to_string(used) + " bytes";
     any = true;
   }
   return any;
@@ -156,7 +134,7 @@ int RunDownloadCommand(const std::vector<std::string>& args) {
     return ExitUsage;
   }
   const bool k7310 = kind == "k7310";
-  const uint8_t operation = k7310 ? 1 : 2;
+  const uint8_t operation = k7310 ? OpSwDlK7310 : OpSwDlTrx5170;
 
   TLineOptions line;
   if (!ReadLineOptions(parsed, DefaultTimeoutSeconds, line, error)) {
@@ -193,7 +171,7 @@ int RunDownloadCommand(const std::vector<std::string>& args) {
   }
 
   TCliHost host(line.IniPath);
-  TDownloadRun run(host, image, k7310);
+  TDownloadRun run(host);
   host.OnTextChanged = [&run] { run.TextChanged(); };
   host.OnBeforeMessage = [&run] { run.Output().End(); };
   host.OnStop = [&run] { run.Stop("stopped"); };

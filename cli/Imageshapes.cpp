@@ -4,10 +4,10 @@
 
 namespace {
 constexpr TImageShape Shapes[] = {
-    {"k7310", 0xB0000, 0x08000000},
+    {"k7310", K7310ImageSize, K7310FlashBase},
     {"trx5170l", 0x20000, 0x000E0000},
-    {"main", 0x80000, 0x08000000},
-    {"part", 0x10000, 0x08000000},
+    {"main", K7310Processors[0].RangeSize, K7310FlashBase},
+    {"part", K7310Processors[1].RangeSize, K7310FlashBase},
 };
 }  // namespace
 
@@ -29,8 +29,8 @@ std::string ImageShapeNames() {
 }
 
 int32_t ProcessorUsedLength(const HexFile& image, int processor) {
-  const TProcessorRange& range = K7310Ranges[processor];
-  return image.BlockLength(range.Start, range.Size);
+  const K7310Processor& range = K7310Processors[processor];
+  return image.BlockLength(range.RangeStart, range.RangeSize);
 }
 
 uint32_t StampedChecksum(const HexFile& image) {

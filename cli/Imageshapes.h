@@ -1,9 +1,11 @@
-// The image shapes qmss reads HEX files into, and the four processor ranges
-// of a K7310 total image.
+// The image shapes qmss reads HEX files into, and what qmss reads of a K7310
+// total image by the device's memory map (comm/K7310map.h).
 #pragma once
 
 #include <cstdint>
 #include <string>
+
+#include "comm/K7310map.h"
 
 class HexFile;
 struct HexLoadReport;
@@ -18,17 +20,6 @@ struct TImageShape {
 const TImageShape* FindImageShape(const std::string& name);
 std::string ImageShapeNames();  // "k7310|trx5170l|main|part"
 
-struct TProcessorRange {
-  const char* Name;  // as the download channel shows it
-  int32_t Start;
-  int32_t Size;
-};
-inline constexpr TProcessorRange K7310Ranges[4] = {
-    {"Main processor", 0x08000000, 0x80000},
-    {"Display", 0x08080000, 0x10000},
-    {"Loadcell communication", 0x08090000, 0x10000},
-    {"Ethernet", 0x080A0000, 0x10000},
-};
 // U(p): bytes from the range's start through its last filled byte, -1 when none.
 int32_t ProcessorUsedLength(const HexFile& image, int processor);
 

@@ -81,10 +81,10 @@ int RunInfoCommand(const std::vector<std::string>& args) {
   std::printf("used length: %d\n", image->UsedLength());
   std::printf("filled bytes: %d\n", image->FilledCount());
   if (std::string(shape->Name) == "k7310") {
-    for (int p = 0; p < 4; ++p) {
-      const TProcessorRange& range = K7310Ranges[p];
+    for (int p = 0; p < K7310ProcessorCount; ++p) {
+      const K7310Processor& range = K7310Processors[p];
       std::printf("used %s: %d (from 0x%08X)\n", range.Name, ProcessorUsedLength(*image, p),
-                  static_cast<unsigned>(range.Start));
+                  static_cast<unsigned>(range.RangeStart));
     }
   }
   if (trx) std::printf("checksum: 0x%08X at 0x%05X\n", StampedChecksum(*image), static_cast<unsigned>(Trx5170ChecksumAddress));

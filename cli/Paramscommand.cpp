@@ -11,7 +11,7 @@
 #include "cli/Lineoptions.h"
 #include "cli/Progress.h"
 #include "core/Modelswdl.h"
-#include "core/Parameterline.h"
+#include "core/Parameterindex.h"
 #include "core/Textfile.h"
 #include "core/Useraction.h"
 
@@ -32,9 +32,9 @@ const char* const ParamsUsage =
 constexpr double DefaultSendTimeoutSeconds = 300;
 constexpr double DefaultReceiveTimeoutSeconds = 60;
 constexpr double DefaultIdleSeconds = 2;
-constexpr uint8_t ParameterDownload = 3;
-constexpr uint8_t ParameterUploadTest = 4;
-constexpr uint8_t ParameterUploadDownload = 5;
+constexpr uint8_t ParameterDownload = OpParDl;
+constexpr uint8_t ParameterUploadTest = OpParUlTest;
+constexpr uint8_t ParameterUploadDownload = OpParUlDownload;
 
 struct TSendItem {
   int32_t Number;
@@ -68,16 +68,10 @@ struct TSkippedLine {
 // number), so that a file out of order does not silently lose parameters.
 std::vector<TSkippedLine> OutOfOrderLines(const std::vector<std::string>& lines) {
   std::vector<TSkippedLine> skipped;
-  int32_t last = -1;
-  for (size_t i = 0; i < lines.size(); ++i) {
-    int32_t number = 0;
-    std::string value, description;
-    if (!ParseParameterLine(lines[i], number, value, description) || number > 0xFFFF) continue;
-    if (number > last)
-      last = number;
-    else
-      skipped.push_back({static_cast<int>(i + 1), number, last});
-  }
+  const std::vector<TParameterLineUse> uses = PlanParameterLines(lines);
+  for (size_t i = 0; i < uses.size(); ++i)
+    if (uses[i].Use == TParameterLineUse::OutOfOrder)
+      skipped.push_back({static_cast<int>(i + 1), uses[i].Number, uses[i].After});
   return skipped;
 }
 
@@ -129,8 +123,11 @@ int Send(const std::vector<std::string>& words, const TCliArgs& parsed) {
   TParameterResults rows;
   size_t printed = 0;
   bool started = false;
+  int32_t runsBefore = 0;
+  // Done once the channel has completed the run and every row is printed.
   auto finishIfComplete = [&] {
-    if (started && !host.Finished() && printed >= sequence.size() && host.TheModel().ChannelState() == 1) {
+    if (started && !host.Finished() && printed >= sequence.size() &&
+        host.TheModel().SwDl.RunStatus().CompletedRuns > runsBefore) {
       progress.Message("qmss params send: done, " + std::to_string(printed) + " parameters read back");
       host.Finish(ExitDone);
     }
@@ -156,9 +153,14 @@ int Send(const std::vector<std::string>& words, const TCliArgs& parsed) {
     finishIfComplete();
   };
   host.OnTextChanged = [&] {
-    if (!host.Finished())
-      progress.Show(host.TheModel().SwDl.StateText.Get(), "", "", static_cast<long>(printed),
-                    static_cast<long>(sequence.size()));
+    if (!host.Finished()) {
+      // The channel's count while it runs; the rows printed around it.
+      const CmRunStatus& status = host.TheModel().SwDl.RunStatus();
+      const bool counting = status.TotalUnits > 0;
+      progress.Show(host.TheModel().SwDl.StateText.Get(), "", "",
+                    counting ? static_cast<long>(status.DoneUnits) : static_cast<long>(printed),
+                    counting ? static_cast<long>(status.TotalUnits) : static_cast<long>(sequence.size()));
+    }
     finishIfComplete();
   };
   auto stop = [&](const std::string& why) {
@@ -188,6 +190,7 @@ int Send(const std::vector<std::string>& words, const TCliArgs& parsed) {
   std::fflush(stdout);
   host.SetTimeout(line.TimeoutSeconds);
   started = true;
+  runsBefore = host.TheModel().SwDl.RunStatus().CompletedRuns;
   UASwDlStart start;
   host.TheController().Execute(start);
 

@@ -71,7 +71,7 @@ std::vector<uint8_t> Pattern(uint64_t& state, size_t length) {
 
 std::vector<std::string> PartFile(uint64_t& state, size_t length) {
   std::vector<std::string> lines;
-  AppendData(lines, 0x08000000, Pattern(state, length));
+  AppendData(lines, TModelTotalHex::FlashBase, Pattern(state, length));
   lines.push_back(Record(5, 0, {0x08, 0x00, 0x00, 0x00}));
   lines.push_back(Record(1, 0, {}));
   return lines;

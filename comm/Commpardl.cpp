@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "comm/Channelcodes.h"
 #include "core/Host.h"
 #include "core/Model.h"
 
@@ -58,8 +59,9 @@ void CmParDl::Open(CmConfig* config) {
     ApplySettings();
     ApplyReadWhatHasArrived();
     State_ = Model.SwDl.HasData() ? Ready : NoList;
-  } catch (...) {
+  } catch (const ECommError& e) {
     State_ = PortError;
+    History.Failure(e.what());
     throw;
   }
 }
@@ -89,6 +91,8 @@ void CmParDl::StartRun() {
   // A run stopped in the middle of a parameter left that parameter's first
   // entries in the result lists; they would shift the rows of this run.
   Model.SwDl.TakeParameterResults();
+  ParametersDone = 0;
+  ParametersToSend = Model.SwDl.SendableParameterCount();
   const bool found = Model.SwDl.NextParameter(-1, ParNumber, FileValue);
   State_ = found ? SendReadPrevious : Ready;
   Log(TableHeader);
@@ -145,6 +149,8 @@ void CmParDl::Step() {
         Attempts = 0;
         const bool found = Model.SwDl.NextParameter(ParNumber, ParNumber, FileValue);
         State_ = found ? SendReadPrevious : Ready;
+        ++ParametersDone;
+        if (!found) History.Completed();
         const std::string value = ValueOfField(AnswerData + 2);
         Model.SwDl.AppendNewValue(value);
         ResultsReady = true;
@@ -158,15 +164,21 @@ void CmParDl::Step() {
 }
 
 void CmParDl::Command(int code) {
-  if (code == 1) {
+  if (code == CmCommand::Stop) {
+    if (State_ > Ready && State_ != PortError) History.Stopped();
     State_ = Ready;  // a transfer in progress stops at once
-  } else if (code == 2) {
-    if (State_ == Ready) State_ = StartRequested;
+  } else if (code == CmCommand::Start) {
+    if (State_ != Ready) return;
+    History.Started();
+    // The count of this run from its first hand-over, not the last run's.
+    ParametersDone = 0;
+    ParametersToSend = Model.SwDl.SendableParameterCount();
+    State_ = StartRequested;
   }
 }
 
 int CmParDl::TimerEvent(int event) {
-  if (event != 2) return event;
+  if (event != CmReplyTimerEvent) return event;
   switch (State_.load()) {
     case WaitPrevious:
     case WaitWrite:
@@ -208,7 +220,23 @@ std::string CmParDl::StatusText() const {
   return text;
 }
 
+CmRunStatus CmParDl::RunStatus() const {
+  const int8_t s = State_;
+  CmPhase phase = CmPhase::Idle;
+  if (s == PortError)
+    phase = CmPhase::Failed;
+  else if (s >= StartRequested)
+    phase = CmPhase::Transferring;
+  CmRunStatus status = History.Record(phase);
+  if (phase == CmPhase::Transferring) {
+    status.DoneUnits = ParametersDone;
+    status.TotalUnits = ParametersToSend;
+  }
+  return status;
+}
+
 void CmParDl::UpdateStatus() {
+  Model.SwDl.SetRunStatus(RunStatus());
   const std::string text = StatusText();
   if (!text.empty()) Model.SwDl.StateText.Set(text);
   if (ResultsReady.exchange(false)) {

@@ -10,6 +10,7 @@
 
 #include "comm/Commbase.h"
 #include "comm/Commframe.h"
+#include "comm/Runstatus.h"
 
 class CmParDl : public CmBase {
  public:
@@ -41,6 +42,7 @@ class CmParDl : public CmBase {
 
   // The status text of the current state; empty where none is published.
   std::string StatusText() const;
+  CmRunStatus RunStatus() const;
 
   // The 7-byte value field: the text's characters, then a zero byte; a text of
   // 7 or more characters fills the field (cut to 7, no terminator). The bytes
@@ -62,6 +64,9 @@ class CmParDl : public CmBase {
   std::string FileValue;
   int32_t Attempts = 0;
   std::atomic<bool> ResultsReady{false};
+  int32_t ParametersDone = 0;    // read back in the run in progress
+  int32_t ParametersToSend = 0;  // in the run in progress
+  CmRunHistory History;
 
   TFrameLink Link;
   uint8_t AnswerData[Frame::MaxData] = {};

@@ -1,5 +1,6 @@
 #include "comm/Commparul.h"
 
+#include "comm/Channelcodes.h"
 #include "core/Host.h"
 #include "core/Model.h"
 
@@ -19,15 +20,18 @@ void CmParUl::Open(CmConfig* config) {
     ApplySettings();
     ApplyReadWhatHasArrived();
     State_ = Idle;
-  } catch (...) {
+  } catch (const ECommError& e) {
     State_ = PortError;
+    History.Failure(e.what());
     throw;
   }
 }
 
 void CmParUl::Command(int code) {
-  if (code == 1 && State_ == Idle) {
+  if (code == CmCommand::StartReceiving && State_ == Idle) {
     State_ = Receiving;
+    History.Started();
+    LinesReceived = 0;
     // What the device sent while nobody listened is dropped. This runs on the
     // host thread, where no port error may escape: the next step raises it.
     try {
@@ -39,8 +43,9 @@ void CmParUl::Command(int code) {
     ReceiveCount = 0;
     Model.SwDl.ClearReceivedLines();
     LineReceived = false;
-  } else if (code == 0 && State_ == Receiving) {
+  } else if (code == CmCommand::StopReceiving && State_ == Receiving) {
     State_ = Idle;
+    History.Completed();
   }
 }
 
@@ -54,6 +59,7 @@ void CmParUl::Step() {
   ReceiveCount = ReadPort(Receive, sizeof Receive, CommText::CouldNotRead);
   Lines.Take(Receive, ReceiveCount, [this](const std::string& line) {
     Model.SwDl.AddReceivedLine(line);
+    ++LinesReceived;
     LineReceived = true;
   });
 }
@@ -71,7 +77,16 @@ std::string CmParUl::StatusText() const {
   }
 }
 
+CmRunStatus CmParUl::RunStatus() const {
+  const int8_t s = State_;
+  CmRunStatus status =
+      History.Record(s == PortError ? CmPhase::Failed : s == Receiving ? CmPhase::Transferring : CmPhase::Idle);
+  status.DoneUnits = LinesReceived;
+  return status;
+}
+
 void CmParUl::UpdateStatus() {
+  Model.SwDl.SetRunStatus(RunStatus());
   Model.SwDl.StateText.Set(StatusText());
   if (LineReceived.exchange(false)) Model.Host().ViewStateChanged();
 }

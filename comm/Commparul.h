@@ -11,6 +11,7 @@
 
 #include "comm/Commbase.h"
 #include "comm/Linecutter.h"
+#include "comm/Runstatus.h"
 
 class CmParUl : public CmBase {
  public:
@@ -28,6 +29,8 @@ class CmParUl : public CmBase {
   int GetState() override { return State_; }
 
   std::string StatusText() const;
+  // A reception is a run; ending it (code 0) completes it.
+  CmRunStatus RunStatus() const;
 
  private:
   std::atomic<int8_t> State_{Idle};
@@ -38,4 +41,6 @@ class CmParUl : public CmBase {
   // An error of the input emptying done on the host thread by a start; the
   // next Step raises it on the worker thread.
   std::string DeferredPortError;
+  int32_t LinesReceived = 0;  // in the reception in progress
+  CmRunHistory History;
 };

@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <thread>
 
+#include "comm/Channelcodes.h"
 #include "comm/Commswdl7310log.h"
+#include "comm/K7310map.h"
 #include "core/Host.h"
 #include "core/Model.h"
 #include "hex/Hexfile.h"
@@ -25,23 +27,11 @@ constexpr uint8_t GoCode = 0x21;
 constexpr uint8_t FirstRouteByte = 0x11;  // processor p is selected by p + 0x0F
 constexpr uint8_t LastRouteByte = 0x13;
 
-constexpr uint32_t FlashBase = 0x08000000;  // every processor is programmed from here
+constexpr uint32_t FlashBase = K7310FlashBase;  // every processor is programmed from here
 constexpr int32_t MaxBlock = 256;
 constexpr int MaxRetries = 5;
 
-struct TProcessor {
-  const char* Name;
-  int32_t RangeStart;  // where its part lies in the image
-  int32_t RangeSize;
-  int32_t PageSize;
-};
-
-constexpr TProcessor Processors[4] = {
-    {"Main processor", 0x08000000, 0x80000, 2048},
-    {"Display", 0x08080000, 0x10000, 1024},
-    {"Loadcell communication", 0x08090000, 0x10000, 1024},
-    {"Ethernet", 0x080A0000, 0x10000, 1024},
-};
+constexpr const K7310Processor* Processors = K7310Processors;
 
 uint8_t RouteByte(int processor) { return static_cast<uint8_t>(processor + 0x0F); }
 
@@ -76,8 +66,9 @@ void CmSwDl7310::Open(CmConfig* config) {
     State = Model.SwDl.HasData() ? Ready : NoFile;
     Processor = 0;
     AbortRequest = false;
-  } catch (const ECommError&) {
+  } catch (const ECommError& e) {
     State = Error;
+    History.Failure(e.what());
     throw;
   }
 }
@@ -93,14 +84,15 @@ void CmSwDl7310::Open(CmConfig* config) {
 //   a start clears a stop that no step has completed yet, so that it never
 //   cancels the new run.
 void CmSwDl7310::Command(int code) {
-  if (code == 1) {
+  if (code == CmCommand::Stop) {
     const int8_t was = State.exchange(Ready);
     if (was != Ready) AbortRequest = was > Ready;
-  } else if (code == 2) {
+    if (was > Ready) History.Stopped();
+  } else if (code == CmCommand::Start) {
     if (State == Ready) {
       if (AbortRequest.exchange(false)) DoneCount = 0;
       int8_t expected = Ready;
-      State.compare_exchange_strong(expected, Start);
+      if (State.compare_exchange_strong(expected, Start)) History.Started();
     }
   }
 }
@@ -123,8 +115,12 @@ void CmSwDl7310::Step() {
     }
     if (next == Ready) RunImage.reset();
     int8_t expected = StepState;
-    if (State.compare_exchange_strong(expected, next) && RunCompleted) ++DoneCount;
+    if (State.compare_exchange_strong(expected, next)) {
+      if (RunCompleted) ++DoneCount;
+      if (RunEnded) History.Completed();
+    }
     RunCompleted = false;
+    RunEnded = false;
   }
   // The abort check. The stop has already put State to 1.
   if (AbortRequest.exchange(false)) {
@@ -326,6 +322,7 @@ int8_t CmSwDl7310::GoAcknowledged() {
     }
   }
   Processor = 0;
+  RunEnded = true;  // the last part was not the Ethernet processor's: no final reboot
   return Ready;
 }
 
@@ -346,6 +343,7 @@ int8_t CmSwDl7310::FinalGoAcknowledged() {
   if (ReadByte() != Ack) return FinalConnect;
   StatusChanged = true;
   RunCompleted = true;
+  RunEnded = true;
   Processor = 0;
   return Ready;
 }
@@ -460,9 +458,38 @@ void CmSwDl7310::WaitForRouteRelease() {
 
 void CmSwDl7310::Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-void CmSwDl7310::LogLine(const std::string& text) { Model.Host().LogWrite(text); }
+void CmSwDl7310::LogLine(const std::string& text) {
+  History.Failure(text);
+  Model.Host().LogWrite(text);
+}
+
+CmRunStatus CmSwDl7310::RunStatus() const {
+  const int state = State;
+  CmPhase phase = CmPhase::Idle;
+  if (state == Error)
+    phase = CmPhase::Failed;
+  else if (state == Start || state == Connect || state == ConnectReply)
+    phase = CmPhase::Connecting;
+  else if (state >= EraseCommand && state <= ReadData)
+    phase = CmPhase::Transferring;
+  else if (state >= VerifyCommand && state <= VerifyData)
+    phase = CmPhase::Verifying;
+  else if (state >= GoCommand && state <= FinalGoAddressAck)
+    phase = CmPhase::Finishing;
+  CmRunStatus status = History.Record(phase);
+  // The part being connected, written or verified; during Go and the final
+  // reboot Processor already names the next one.
+  const bool onPart = phase == CmPhase::Connecting || phase == CmPhase::Transferring || phase == CmPhase::Verifying;
+  if (onPart && Processor >= 1 && Processor <= K7310ProcessorCount) status.Part = Processor - 1;
+  if ((phase == CmPhase::Transferring || phase == CmPhase::Verifying) && status.Part != CmRunStatus::NoPart) {
+    status.DoneUnits = Offset;
+    status.TotalUnits = std::max(UsedLength[status.Part], 0);
+  }
+  return status;
+}
 
 void CmSwDl7310::UpdateStatus() {
+  Model.SwDl.SetRunStatus(RunStatus());
   const int state = State;
   const std::string name = Processor >= 1 && Processor <= 4 ? Processors[Processor - 1].Name : "";
   const std::string offset = std::to_string(Offset);

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "comm/Commbase.h"
+#include "comm/Runstatus.h"
 
 class HexFile;
 struct TAwaitedReply;
@@ -71,6 +72,9 @@ class CmSwDl7310 : public CmBase {
   void UpdateStatus() override;
   void Command(int code) override;
   int GetState() override;
+
+  // The run status of the current state (published by UpdateStatus).
+  CmRunStatus RunStatus() const;
 
   // The read time-outs for a line rate. Every read may take 1000 ms in total
   // while a full 256-byte block needs at most two thirds of that on the wire
@@ -162,6 +166,8 @@ class CmSwDl7310 : public CmBase {
   // The state the step in progress began in (or advanced to).
   int8_t StepState = NoFile;
   bool RunCompleted = false;  // the step ended a run with the final reboot
+  bool RunEnded = false;      // the step ended a run: final reboot, or Go of the last part
+  CmRunHistory History;
   // A route byte went out and no Go has taken the route back since.
   bool LineMayBeRouted = false;
   uint8_t RxBuffer[256] = {};

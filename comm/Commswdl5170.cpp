@@ -1,5 +1,8 @@
 #include "comm/Commswdl5170.h"
 
+#include <algorithm>
+
+#include "comm/Channelcodes.h"
 #include "core/Host.h"
 #include "core/Model.h"
 #include "hex/Hexfile.h"
@@ -65,8 +68,9 @@ void CmSwDl5170::Open(CmConfig* config) {
     ApplySlowRate();
     ApplyReadWhatHasArrived();
     State_ = Model.SwDl.HasData() ? Ready : NoImage;
-  } catch (...) {
+  } catch (const ECommError& e) {
     State_ = PortError;
+    History.Failure(e.what());
     throw;
   }
 }
@@ -109,7 +113,8 @@ bool CmSwDl5170::FetchNextBlock() {
   int32_t address = CurrentAddress;
   while (address < ImageEnd && (cell(address) < 0 || cell(address) == 0xFF)) ++address;
   if (address >= ImageEnd) {
-    CurrentAddress = ImageEnd;
+    // No data left: the current address stays where the last block ended,
+    // which is what the progress text shows during the closing polls.
     Done = true;
     return false;
   }
@@ -196,6 +201,7 @@ void CmSwDl5170::Step() {
         if (Done) {
           StatusChanged = true;
           ++DoneCount;
+          History.Completed();
           ApplySlowRate();
           Image.reset();
           State_ = Ready;
@@ -231,9 +237,10 @@ void CmSwDl5170::Step() {
 }
 
 void CmSwDl5170::Command(int code) {
-  if (code == 1) {
+  if (code == CmCommand::Stop) {
     const int8_t was = State_;
     if (was == Ready) return;
+    if (was > Ready && was != PortError) History.Stopped();
     // Without a loaded image there is nothing to download: the channel shows
     // so instead of offering a run that would only unlock and close the flash.
     State_ = Model.SwDl.HasData() ? Ready : NoImage;
@@ -250,15 +257,16 @@ void CmSwDl5170::Command(int code) {
     } catch (const ECommError& e) {
       DeferredPortError = e.what();
     }
-  } else if (code == 2) {
+  } else if (code == CmCommand::Start) {
     if (State_ != Ready) return;
     Attempts = 0;  // "Connecting 0" from the start, not the last run's count
+    History.Started();
     State_ = StartRequested;
   }
 }
 
 int CmSwDl5170::TimerEvent(int event) {
-  if (event != 2) return event;
+  if (event != CmReplyTimerEvent) return event;
   // The request that timed out goes out again.
   switch (State_.load()) {
     case WaitConnect:
@@ -321,7 +329,25 @@ std::string CmSwDl5170::ProgressText() const {
   return std::to_string(static_cast<uint32_t>(CurrentAddress - ImageStart));
 }
 
+CmRunStatus CmSwDl5170::RunStatus() const {
+  const int8_t s = State_;
+  CmPhase phase = CmPhase::Idle;
+  if (s == PortError)
+    phase = CmPhase::Failed;
+  else if (s >= StartRequested && s <= WaitBaudRate)
+    phase = CmPhase::Connecting;
+  else if (s >= SendSignature && s <= WaitBlock)
+    phase = Done ? CmPhase::Finishing : CmPhase::Transferring;
+  CmRunStatus status = History.Record(phase);
+  if (s >= SendPoll && s <= WaitBlock) {
+    status.DoneUnits = CurrentAddress - ImageStart;
+    status.TotalUnits = Image ? std::max(Image->UsedLength(), 0) : 0;
+  }
+  return status;
+}
+
 void CmSwDl5170::UpdateStatus() {
+  Model.SwDl.SetRunStatus(RunStatus());
   Model.SwDl.StateText.Set(StatusText());
   Model.SwDl.AddressText.Set(ProgressText());
   if (StatusChanged.exchange(false)) Model.Host().ViewStateChanged();

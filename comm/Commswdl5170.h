@@ -13,6 +13,7 @@
 
 #include "comm/Commbase.h"
 #include "comm/Commframe.h"
+#include "comm/Runstatus.h"
 
 class HexFile;
 
@@ -57,6 +58,7 @@ class CmSwDl5170 : public CmBase {
   // The status and progress texts of the current state.
   std::string StatusText() const;
   std::string ProgressText() const;
+  CmRunStatus RunStatus() const;
 
  private:
   void Send(uint8_t command, const uint8_t* data, int count);
@@ -87,6 +89,7 @@ class CmSwDl5170 : public CmBase {
   // An error of a port call made on the host thread (re-applying 1200 baud in
   // Command); the next Step raises it on the worker thread.
   std::string DeferredPortError;
+  CmRunHistory History;
 
   std::shared_ptr<const HexFile> Image;  // the image of the run in progress
   TFrameLink Link;

@@ -1,5 +1,6 @@
 #include "core/Controller.h"
 
+#include "comm/Channelcodes.h"
 #include "core/Host.h"
 #include "core/Model.h"
 
@@ -8,7 +9,7 @@ void TController::Execute(UASwDlFileLoad& action) {
     Model.SwDl.CommitImage(std::move(action.Prepared));
   else
     Model.SwDl.LoadFile(action.FileName);
-  Model.SendCommand(1);
+  Model.SendCommand(CmCommand::Stop);  // a run of the old data ends; the channel becomes ready
   Model.Host().ViewUpdate();
 }
 

@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "files/Inifile.h"
+#include "comm/Channelcodes.h"
 #include "comm/Channels.h"
 #include "comm/Commbase.h"
 #include "comm/Commthrd.h"
@@ -102,14 +103,14 @@ void TModel::Start() {
   switch (SwDl.OperationKind()) {
     case KindSoftwareDownload:
     case KindParameterDownload:
-      ChannelCommand(2);
+      ChannelCommand(CmCommand::Start);
       break;
     case KindParameterUpload:
-      if (ChannelState() != 0) {
-        ChannelCommand(0);
+      if (ChannelState() != CmState::UploadIdle) {
+        ChannelCommand(CmCommand::StopReceiving);
         SwDl.ReceiveStopped = true;
       } else {
-        ChannelCommand(1);
+        ChannelCommand(CmCommand::StartReceiving);
       }
       break;
     default:
@@ -123,10 +124,10 @@ void TModel::Abort() {
   switch (SwDl.OperationKind()) {
     case KindSoftwareDownload:
     case KindParameterDownload:
-      ChannelCommand(1);
+      ChannelCommand(CmCommand::Stop);
       break;
     case KindParameterUpload:
-      ChannelCommand(0);
+      ChannelCommand(CmCommand::StopReceiving);
       SwDl.ReceiveStopped = true;
       break;
     default:
@@ -152,9 +153,9 @@ void TModel::ReplyTimeout() {
   if (!Channel) return;
   if (Channel->SerialisedCommands) {
     std::lock_guard<std::mutex> lock(Channel->StepLock);
-    Channel->TimerEvent(2);
+    Channel->TimerEvent(CmReplyTimerEvent);
   } else {
-    Channel->TimerEvent(2);
+    Channel->TimerEvent(CmReplyTimerEvent);
   }
 }
 
@@ -167,7 +168,7 @@ void TModel::ReplyTimerExpired(uint64_t generation) {
     std::lock_guard<std::mutex> lock(Channel->StepLock);
     if (generation != tmCommTimeout.Generation()) return;
     tmCommTimeout.Stop();
-    Channel->TimerEvent(2);
+    Channel->TimerEvent(CmReplyTimerEvent);
   } else {
     ReplyTimeout();
   }
@@ -180,9 +181,9 @@ bool TModel::InTransfer() const {
   switch (SwDl.OperationKind()) {
     case KindSoftwareDownload:
     case KindParameterDownload:
-      return s >= 2;
+      return s >= CmState::FirstBusy;
     case KindParameterUpload:
-      return s == 1;
+      return s == CmState::Receiving;
     default:
       return false;
   }

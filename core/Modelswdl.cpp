@@ -1,5 +1,6 @@
 #include "core/Modelswdl.h"
 
+#include "comm/K7310map.h"
 #include "core/Parameterline.h"
 #include "core/Textfile.h"
 
@@ -9,7 +10,7 @@ struct ImageShape {
   int32_t Size;
   int32_t Base;
 };
-constexpr ImageShape K7310Image{0xB0000, 0x08000000};
+constexpr ImageShape K7310Image{K7310ImageSize, K7310FlashBase};
 constexpr ImageShape Trx5170Image{0x20000, 0x000E0000};
 }  // namespace
 
@@ -17,8 +18,8 @@ TModelSwDl::TModelSwDl() {
   for (const TOperation& op : Operations) {
     TOpState& s = OpStates[op.Id];
     if (op.Id != 0) s.Settings = std::make_unique<PortSettings>();
-    if (op.Id == 1) s.Image = std::make_shared<HexFile>(K7310Image.Size, K7310Image.Base);
-    if (op.Id == 2) s.Image = std::make_shared<HexFile>(Trx5170Image.Size, Trx5170Image.Base);
+    if (op.Id == OpSwDlK7310) s.Image = std::make_shared<HexFile>(K7310Image.Size, K7310Image.Base);
+    if (op.Id == OpSwDlTrx5170) s.Image = std::make_shared<HexFile>(Trx5170Image.Size, Trx5170Image.Base);
     if (op.Id >= 3) s.TextLines = std::make_unique<std::vector<std::string>>();
   }
 }
@@ -170,7 +171,7 @@ int32_t TModelSwDl::ByteAt(int32_t address) const {
 
 namespace {
 int PageIndex(int32_t address) {
-  if (address > 0x08000000) address -= 0x08000000;
+  if (address > K7310FlashBase) address -= K7310FlashBase;
   return address >> 11;
 }
 }  // namespace
@@ -231,14 +232,20 @@ bool TModelSwDl::NextParameter(int32_t after, int32_t& number, std::string& valu
   return s->Parameters->Next(after, number, value);
 }
 
+int32_t TModelSwDl::SendableParameterCount() const {
+  if (OperationKind() != KindParameterDownload) return 0;
+  std::lock_guard<std::mutex> lock(Lock);
+  const TOpState* s = Current();
+  if (!s->TextLines) return 0;
+  if (!s->Parameters) s->Parameters = std::make_unique<const TParameterIndex>(*s->TextLines);
+  return s->Parameters->Count();
+}
+
 std::vector<int> OversizedParameterLines(const std::vector<std::string>& lines) {
   std::vector<int> result;
-  for (size_t i = 0; i < lines.size(); ++i) {
-    int32_t n = 0;
-    std::string v, description;
-    if (ParseParameterLine(lines[i], n, v, description) && n > TParameterIndex::LargestNumber)
-      result.push_back(static_cast<int>(i + 1));
-  }
+  const std::vector<TParameterLineUse> uses = PlanParameterLines(lines);
+  for (size_t i = 0; i < uses.size(); ++i)
+    if (uses[i].Use == TParameterLineUse::TooLarge) result.push_back(static_cast<int>(i + 1));
   return result;
 }
 

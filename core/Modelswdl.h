@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "comm/Commconfig.h"
+#include "comm/Runstatus.h"
 #include "core/Ansistring.h"
 #include "core/Operations.h"
 #include "core/Parameterindex.h"
@@ -51,9 +52,9 @@ class TModelSwDl {
   uint8_t GetOperation() const { return CurrentOperation; }
   uint8_t OperationKind() const { return OperationKindOf(CurrentOperation); }
   int32_t ImageBase() const { return OperationImageBase(CurrentOperation); }
-  bool IsK7310Download() const { return CurrentOperation == 1; }
-  bool IsTRX5170Download() const { return CurrentOperation == 2; }
-  bool IsParameterUpload() const { return CurrentOperation == 4 || CurrentOperation == 5; }
+  bool IsK7310Download() const { return CurrentOperation == OpSwDlK7310; }
+  bool IsTRX5170Download() const { return CurrentOperation == OpSwDlTrx5170; }
+  bool IsParameterUpload() const { return CurrentOperation == OpParUlTest || CurrentOperation == OpParUlDownload; }
   int32_t GetBaudRate() const;
   void SetBaudRate(int32_t baud);
   char GetParity() const;
@@ -95,6 +96,8 @@ class TModelSwDl {
   // greater than after. Numbers above 65535 do not fit the 16-bit field of the
   // protocol and would write another parameter: such lines do not count.
   bool NextParameter(int32_t after, int32_t& number, std::string& value) const;
+  // Kind 2: how many parameters a run sends.
+  int32_t SendableParameterCount() const;
 
   // The parameter download table (appended by the worker, taken by the view).
   void AppendParNumber(const std::string& text);
@@ -116,6 +119,11 @@ class TModelSwDl {
   TAnsiString AddressText;
   TAnsiString UnitText;
 
+  // The run status the channel publishes with the texts, in the same
+  // hand-over and before them (host thread only): what hosts decide on.
+  const CmRunStatus& RunStatus() const { return LastRunStatus; }
+  void SetRunStatus(const CmRunStatus& status) { LastRunStatus = status; }
+
  private:
   const TOpState* Current() const;
   TOpState* Current();
@@ -125,6 +133,7 @@ class TModelSwDl {
   std::atomic<uint8_t> CurrentOperation{0};
   uint8_t ErasedPages[256] = {};
   TParameterResults Results;
+  CmRunStatus LastRunStatus;
 };
 
 // Line numbers (1-based) of accepted parameter lines whose number does not fit

@@ -59,7 +59,7 @@ bool TModelTotalHex::Combine() {
   r.Assign(*Parts[1]);
   for (int i = 0; i < 3; ++i) {
     q.Assign(*Parts[2 + i]);
-    q.Relocate(FlashBase + 0x80000 + i * 0x10000);
+    q.Relocate(K7310Processors[1 + i].RangeStart);
     if (q.Report().HasOutside()) {
       CombineProblem = std::string(PartNames[2 + i]) + " file, relocated: " +
                        q.Report().OutsideText() + ". Combine refused.";

@@ -1,23 +1,21 @@
 // The total hex file tool's data: four part images, each linked at the start
-// of flash, and the total image combined from them:
-//   main     0x08000000, 512 KiB  (cells 0x00000..0x7FFFF of Total)
-//   display  0x08080000,  64 KiB  (cells 0x80000..)
-//   lc comm  0x08090000,  64 KiB  (cells 0x90000..)
-//   ethernet 0x080A0000,  64 KiB  (cells 0xA0000..0xAFFFF)
+// of flash, and the total image combined from them, each part at its
+// processor's range of the K7310 memory map (comm/K7310map.h).
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
 
+#include "comm/K7310map.h"
 #include "hex/Hexfile.h"
 
 class TModelTotalHex {
  public:
-  static constexpr int32_t FlashBase = 0x08000000;
-  static constexpr int32_t MainSize = 0x80000;
-  static constexpr int32_t PartSize = 0x10000;
-  static constexpr int32_t TotalSize = 0xB0000;
+  static constexpr int32_t FlashBase = K7310FlashBase;
+  static constexpr int32_t MainSize = K7310Processors[0].RangeSize;
+  static constexpr int32_t PartSize = K7310Processors[1].RangeSize;
+  static constexpr int32_t TotalSize = K7310ImageSize;
 
   TModelTotalHex();
 

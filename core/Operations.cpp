@@ -1,12 +1,14 @@
 #include "core/Operations.h"
 
+#include "comm/K7310map.h"
+
 const TOperation Operations[OperationCount] = {
-    {0, "None", 0, KindNone},
-    {1, "Software Download - K7310", 0x08000000, KindSoftwareDownload},
-    {2, "Software Download - TRX5170L", 0x000E0000, KindSoftwareDownload},
-    {3, "Parameters from PC to device", 0, KindParameterDownload},
-    {4, "Parameters from device to PC - TEST", 0, KindParameterUpload},
-    {5, "Parameters from device to PC - DOWNLOAD", 0, KindParameterUpload},
+    {OpNone, "None", 0, KindNone},
+    {OpSwDlK7310, "Software Download - K7310", K7310FlashBase, KindSoftwareDownload},
+    {OpSwDlTrx5170, "Software Download - TRX5170L", 0x000E0000, KindSoftwareDownload},
+    {OpParDl, "Parameters from PC to device", 0, KindParameterDownload},
+    {OpParUlTest, "Parameters from device to PC - TEST", 0, KindParameterUpload},
+    {OpParUlDownload, "Parameters from device to PC - DOWNLOAD", 0, KindParameterUpload},
 };
 
 const TOperation* FindOperation(int id) {

@@ -12,6 +12,16 @@ enum TOperationKind : uint8_t {
   KindParameterUpload = 3,
 };
 
+// The operation ids, the rows of the table below.
+enum TOperationId : uint8_t {
+  OpNone = 0,
+  OpSwDlK7310 = 1,        // "Software Download - K7310"
+  OpSwDlTrx5170 = 2,      // "Software Download - TRX5170L"
+  OpParDl = 3,            // "Parameters from PC to device"
+  OpParUlTest = 4,        // "Parameters from device to PC - TEST"
+  OpParUlDownload = 5,    // "Parameters from device to PC - DOWNLOAD"
+};
+
 struct TOperation {
   uint8_t Id;
   const char* Name;

@@ -11,6 +11,7 @@
 #include <exception>
 
 #include "app/Mainform.h"
+#include "comm/Channelcodes.h"
 #include "core/Model.h"
 #include "core/Parameterline.h"
 #include "core/Textfile.h"
@@ -19,19 +20,6 @@
 #include "views/Stringgrid.h"
 
 namespace {
-
-// The K7310 processors as the channel names them in the unit text, with the
-// range of the image each is loaded from.
-struct TProcessorPart {
-  const char* Name;
-  int32_t Start;
-  int32_t Size;
-};
-constexpr TProcessorPart ProcessorParts[5] = {{"", 0, 0},
-                                              {"Main processor", 0x08000000, 0x80000},
-                                              {"Display", 0x08080000, 0x10000},
-                                              {"Loadcell communication", 0x08090000, 0x10000},
-                                              {"Ethernet", 0x080A0000, 0x10000}};
 
 // A cell read as a decimal integer; -1 when it is not one.
 int32_t DecimalOf(const std::string& text) {
@@ -43,20 +31,6 @@ int32_t DecimalOf(const std::string& text) {
 }
 
 }  // namespace
-
-int SendableParameterCount(const std::vector<std::string>& lines) {
-  int count = 0;
-  int32_t last = -1;
-  for (const std::string& line : lines) {
-    int32_t number = 0;
-    std::string value, description;
-    if (!ParseParameterLine(line, number, value, description)) continue;
-    if (number < 1 || number > 0xFFFF || number <= last) continue;
-    ++count;
-    last = number;
-  }
-  return count;
-}
 
 TFrSerSwDl::TFrSerSwDl(TFMain& main, TModel& model, TController& controller)
     : Main(main), Model(model), VCL(std::make_unique<TFrSerSwDlVCL>(main, *this, model, controller, main.ClientArea())) {
@@ -114,7 +88,8 @@ void TFrSerSwDl::RefreshControls() {
     const bool hasData = swdl.HasData();
     w.bDownload->setVisible(hasData);
     w.bDownload->setEnabled(hasData);
-    if (s >= 2)
+    const bool busy = s >= CmState::FirstBusy;
+    if (busy)
       w.bDownload->setText("Abort");
     else
       w.bDownload->setText(kind == KindSoftwareDownload ? "Download" : "Transfer to device");
@@ -128,9 +103,10 @@ void TFrSerSwDl::RefreshControls() {
   } else if (kind == KindParameterUpload) {
     w.bDownload->setVisible(true);
     w.bDownload->setEnabled(true);
-    w.bDownload->setText(s == 1 ? "Stop" : "Get from device");
+    const bool receiving = s == CmState::Receiving;
+    w.bDownload->setText(receiving ? "Stop" : "Get from device");
     w.bOpen->setText("Save");
-    const bool canSave = s != 1 && !w.sgBinData->Cell(0, 1).empty();
+    const bool canSave = !receiving && !w.sgBinData->Cell(0, 1).empty();
     w.bOpen->setVisible(canSave);
     w.bOpen->setEnabled(canSave);
     Main.MIView->menuAction()->setVisible(!transfer);
@@ -138,7 +114,7 @@ void TFrSerSwDl::RefreshControls() {
     w.cbConnectionType->setEnabled(!transfer);
   }
 
-  const bool k7310 = swdl.GetOperation() == 1;
+  const bool k7310 = swdl.IsK7310Download();
   w.EUnit->setVisible(k7310);
   w.lUnit->setVisible(k7310);
   if (kind == KindSoftwareDownload || kind == KindParameterDownload || kind == KindParameterUpload) {
@@ -243,7 +219,6 @@ void TFrSerSwDl::Update() {
     }
   }
   if (kind == KindParameterDownload || kind == KindParameterUpload) FillParameterRows();
-  if (kind == KindParameterDownload) ParametersToSend = SendableParameterCount(swdl.DataLines());
   UpdateProgress();
 }
 
@@ -280,7 +255,6 @@ void TFrSerSwDl::ApplyParameterResults() {
       if (i < results.NewValues.size()) g.SetCell(4, r, results.NewValues[i]);
     }
   }
-  ParametersDone += static_cast<int>(results.NewValues.size());
 }
 
 void TFrSerSwDl::StateChanged() {
@@ -301,55 +275,26 @@ void TFrSerSwDl::StateChanged() {
   UpdateProgress();
 }
 
-void TFrSerSwDl::TransferStarting() {
-  ParametersDone = 0;
-  if (Model.SwDl.OperationKind() == KindParameterDownload)
-    ParametersToSend = SendableParameterCount(Model.SwDl.DataLines());
-}
-
-int32_t TFrSerSwDl::ProcessorPartLength(int processor) {
-  const std::shared_ptr<const HexFile> image = Model.SwDl.CurrentImage();
-  if (!image) return -1;
-  if (image.get() != PartLengthsOf) {
-    for (int p = 1; p <= 4; ++p)
-      PartLengths[p] = image->BlockLength(ProcessorParts[p].Start, ProcessorParts[p].Size);
-    PartLengthsOf = image.get();
-  }
-  return PartLengths[processor];
-}
-
 void TFrSerSwDl::UpdateProgress() {
   TFrSerSwDlVCL& w = *VCL;
-  TModelSwDl& swdl = Model.SwDl;
-  const int s = Model.ChannelState();
-  int64_t done = 0;
-  int64_t total = 0;
-  QString format;
-  const int32_t offset = DecimalOf(swdl.AddressText.Get());
-
-  if (swdl.GetOperation() == 1 && s >= 6 && s <= 29) {
-    // Writing (with read-back), then verifying, of one processor's part.
-    for (int p = 1; p <= 4; ++p)
-      if (swdl.UnitText.Get() == ProcessorParts[p].Name) total = ProcessorPartLength(p);
-    done = offset;
-    format = s <= 22 ? "Writing %p%" : "Verifying %p%";
-  } else if (swdl.GetOperation() == 2 && s >= 12 && s <= 15) {
-    const std::shared_ptr<const HexFile> image = swdl.CurrentImage();
-    total = image ? image->UsedLength() : 0;
-    done = offset;
-    format = "Transferring %p%";
-  } else if (swdl.OperationKind() == KindParameterDownload && s >= 2 && s != 3) {
-    total = ParametersToSend;
-    done = ParametersDone;
-    format = "%v of %m parameters";
-  }
-
-  if (total <= 0 || done < 0) {
+  const CmRunStatus& status = Model.SwDl.RunStatus();
+  const bool running = status.Phase == CmPhase::Transferring || status.Phase == CmPhase::Verifying ||
+                       status.Phase == CmPhase::Finishing;
+  if (!running || status.TotalUnits <= 0 || status.DoneUnits < 0) {
     w.pbProgress->setVisible(false);
     return;
   }
-  w.pbProgress->setRange(0, static_cast<int>(total));
-  w.pbProgress->setValue(static_cast<int>(std::min(done, total)));
+  // Writing (with read-back), then verifying, of one K7310 processor's part;
+  // the TRX5170L image; the parameters of a parameter download.
+  QString format = "Transferring %p%";
+  if (Model.SwDl.OperationKind() == KindParameterDownload)
+    format = "%v of %m parameters";
+  else if (status.Phase == CmPhase::Verifying)
+    format = "Verifying %p%";
+  else if (status.Part != CmRunStatus::NoPart)
+    format = "Writing %p%";
+  w.pbProgress->setRange(0, static_cast<int>(status.TotalUnits));
+  w.pbProgress->setValue(static_cast<int>(std::min(status.DoneUnits, status.TotalUnits)));
   w.pbProgress->setFormat(format);
   w.pbProgress->setVisible(true);
 }

@@ -31,10 +31,9 @@ class TFrSerSwDl : public TFrBase {
   void LayoutGrid(uint8_t kind);
   // One grid row per accepted parameter line of the operation's lines.
   void FillParameterRows();
-  // Shows or hides the progress bar for the running transfer.
+  // Shows or hides the progress bar for the running transfer, from the
+  // channel's run status.
   void UpdateProgress();
-  // The user starts a transfer: the parameter count starts again.
-  void TransferStarting();
 
   TFrSerSwDlVCL& Widgets() { return *VCL; }
 
@@ -42,19 +41,8 @@ class TFrSerSwDl : public TFrBase {
   void TakeReceivedLines();
   void ApplyParameterResults();
   void ClearGridBody();
-  // Bytes with data of a K7310 processor's part (1 to 4) in the current image.
-  int32_t ProcessorPartLength(int processor);
 
   TFMain& Main;
   TModel& Model;
   std::unique_ptr<TFrSerSwDlVCL> VCL;
-
-  int ParametersDone = 0;
-  int ParametersToSend = 0;
-  const HexFile* PartLengthsOf = nullptr;  // image the cached lengths belong to
-  int32_t PartLengths[5] = {};
 };
-
-// The number of parameters the parameter download sends for these lines: the
-// accepted lines in file order whose numbers rise, up to 65535.
-int SendableParameterCount(const std::vector<std::string>& lines);

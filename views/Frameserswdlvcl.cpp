@@ -180,7 +180,6 @@ void TFrSerSwDlVCL::bDownloadClick() {
                                      TMsgIcon::None, mbYes | mbNo) == mbYes;
       }
       if (start) {
-        View.TransferStarting();
         UASwDlStart action;
         Controller.Execute(action);
       }

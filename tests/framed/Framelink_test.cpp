@@ -15,7 +15,7 @@
 
 namespace {
 
-struct Received {
+struct ReceivedFrame {
   uint8_t Address = 0;
   uint8_t Command = 0;
   std::vector<uint8_t> Data;
@@ -34,7 +34,7 @@ class FrameLinkTest : public ::testing::Test {
   }
 
   // Calls ReadFrame until it completes a frame or the deadline passes.
-  bool ReadOne(Received& r, int timeoutMs = 3000) {
+  bool ReadOne(ReceivedFrame& r, int timeoutMs = 3000) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     int length = 0;
     while (std::chrono::steady_clock::now() < deadline) {
@@ -82,7 +82,7 @@ TEST_P(FrameLinkStreamTest, FindsTheGoodFrameAfterIt) {
   const std::vector<uint8_t> good = MakeFrame(0xD3, {0x0C, 0x00, '1', '2', '3', 0, 0, 0, 0});
   bytes.insert(bytes.end(), good.begin(), good.end());
   ASSERT_TRUE(Pty.Write(bytes));
-  Received r;
+  ReceivedFrame r;
   ASSERT_TRUE(ReadOne(r));
   EXPECT_EQ(r.Address, 0xD0);
   EXPECT_EQ(r.Command, 0xD3);
@@ -109,7 +109,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(FrameLinkTest, WrongCheckByteYieldsNoFrame) {
   ASSERT_TRUE(Pty.Write(CorruptedFrame()));
-  Received r;
+  ReceivedFrame r;
   EXPECT_FALSE(ReadOne(r, 300));
 }
 
@@ -120,7 +120,7 @@ TEST_F(FrameLinkTest, LengthThreeOrLessGivesAFrameWithoutData) {
     std::vector<uint8_t> f = {0x02, l, 0xD0, 0xEB};
     f.push_back(static_cast<uint8_t>(0x02 ^ l ^ 0xD0 ^ 0xEB));
     ASSERT_TRUE(Pty.Write(f));
-    Received r;
+    ReceivedFrame r;
     ASSERT_TRUE(ReadOne(r)) << "L = " << int(l);
     EXPECT_EQ(r.Command, 0xEB);
     EXPECT_EQ(Lengths.back(), int(l) - 3);
@@ -138,7 +138,7 @@ TEST_F(FrameLinkTest, FrameSplitOverSeveralReadsIsAssembledAcrossCalls) {
     EXPECT_FALSE(Link.ReadFrame(address, command, Data, length)) << "after byte " << i;
   }
   ASSERT_TRUE(Pty.Write(std::vector<uint8_t>{f.back()}));
-  Received r;
+  ReceivedFrame r;
   ASSERT_TRUE(ReadOne(r));
   EXPECT_EQ(r.Command, 0xEB);
   EXPECT_EQ(r.Data, (std::vector<uint8_t>{0x08, 1, 2, 3, 4}));
@@ -150,7 +150,7 @@ TEST_F(FrameLinkTest, BytesAfterAFrameStayForTheNextCall) {
   two.insert(two.end(), second.begin(), second.end());
   ASSERT_TRUE(Pty.Write(two));
   Settle();
-  Received first, next;
+  ReceivedFrame first, next;
   ASSERT_TRUE(ReadOne(first));
   EXPECT_EQ(first.Command, 0x01);
   ASSERT_TRUE(ReadOne(next));
@@ -171,7 +171,7 @@ TEST_F(FrameLinkTest, EmptyInputDropsWaitingBytesAndAHalfReadFrame) {
   ASSERT_TRUE(Pty.Write(rest));
   Settle();
   Link.EmptyInput();
-  Received r;
+  ReceivedFrame r;
   EXPECT_FALSE(ReadOne(r, 200));
   // A frame after the emptying is read from its start.
   ASSERT_TRUE(Pty.Write(f));

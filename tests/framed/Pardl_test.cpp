@@ -8,7 +8,7 @@
 
 #include "core/Modelswdl.h"
 #include "sim/Simparams.h"
-#include "tests/framed/Channelhost.h"
+#include "tests/support/Channelhost.h"
 #include "tests/framed/Frames.h"
 #include "tests/framed/Simhelpers.h"
 

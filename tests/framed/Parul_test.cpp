@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/framed/Channelhost.h"
+#include "tests/support/Channelhost.h"
 #include "tests/support/Pty.h"
 
 namespace {

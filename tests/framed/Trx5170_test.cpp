@@ -10,9 +10,9 @@
 
 #include "hex/Hexfile.h"
 #include "sim/Simtrx5170.h"
-#include "tests/framed/Channelhost.h"
+#include "tests/support/Channelhost.h"
 #include "tests/framed/Frames.h"
-#include "tests/framed/Hexwriter.h"
+#include "tests/support/Hexwriter.h"
 #include "tests/framed/Simhelpers.h"
 #include "tests/support/Pty.h"
 
@@ -146,12 +146,19 @@ TEST_F(TrxTest, FullRunProgramsTheStampedImage) {
   const std::vector<Block> blocks = BlocksSent();
   ASSERT_FALSE(blocks.empty());
   uint32_t next = FlashStart;
+  const Block* previous = nullptr;
   for (const Block& b : blocks) {
     ASSERT_GE(b.Bytes.size(), 1u);
     EXPECT_LE(b.Bytes.size(), 64u);
     EXPECT_NE(b.Bytes.front(), 0xFF) << std::hex << b.Address;
     EXPECT_NE(b.Bytes.back(), 0xFF) << std::hex << b.Address;
-    EXPECT_GE(b.Address, next);
+    // A block whose answer came too late on a loaded machine goes out again,
+    // unchanged; anything else moves forward.
+    const bool resent = previous && b.Address == previous->Address && b.Bytes == previous->Bytes;
+    if (!resent) {
+      EXPECT_GE(b.Address, next);
+    }
+    previous = &b;
     next = b.Address + static_cast<uint32_t>(b.Bytes.size());
     for (uint32_t a = b.Address; a < next; ++a) {
       EXPECT_FALSE(a >= 0xEA000 && a < 0xEA400) << std::hex << a;
@@ -176,6 +183,24 @@ TEST_F(TrxTest, FullRunProgramsTheStampedImage) {
     EXPECT_GE(std::stol(text), last);
     last = std::stol(text);
   }
+}
+
+// Data that ends below the last address: once the last block is taken, the
+// closing polls go on showing the offset where that block ended, not the end
+// of the image.
+TEST_F(TrxTest, TheClosingPollsShowTheOffsetWhereTheLastBlockEnded) {
+  ImageBytes image;
+  for (uint32_t a = 0xF0000; a < 0xF7FFC; ++a) image[a] = 0x5A;  // then the checksum: blocks end at 0xF8000
+  Begin(image);
+  TextRecorder progress(Host.ModelPtr->SwDl.AddressText);
+  Run(60000);
+
+  std::vector<std::string> shown;
+  for (const std::string& text : progress.Seen())
+    if (!text.empty()) shown.push_back(text);
+  ASSERT_FALSE(shown.empty());
+  EXPECT_EQ(shown.back(), "98304") << "0xF8000 - 0xE0000";
+  EXPECT_FALSE(progress.Saw("131072"));
 }
 
 TEST_F(TrxTest, BlocksAreCutAtTrailingFfAndCarryFfForEmptyCells) {

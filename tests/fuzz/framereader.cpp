@@ -50,18 +50,18 @@ struct FakeLine {
 };
 FakeLine Line;
 
-struct Received {
+struct ParsedFrame {
   uint8_t Address;
   uint8_t Command;
   int Length;
   std::vector<uint8_t> Data;
-  bool operator==(const Received&) const = default;
+  bool operator==(const ParsedFrame&) const = default;
 };
 
 // The frames of bytes, read by position. A frame still incomplete at the end
 // is not one.
-std::vector<Received> ReferenceFrames(const uint8_t* s, size_t n) {
-  std::vector<Received> frames;
+std::vector<ParsedFrame> ReferenceFrames(const uint8_t* s, size_t n) {
+  std::vector<ParsedFrame> frames;
   size_t p = 0;
   while (p < n) {
     if (s[p] != Frame::Start) {
@@ -83,8 +83,8 @@ std::vector<Received> ReferenceFrames(const uint8_t* s, size_t n) {
 
 // Reads frames until the stream is used up. emptyAfterFirst: EmptyInput once
 // the first frame came; resumeAt is then where the port stood after it.
-std::vector<Received> ReadAll(TFrameLink& link, bool emptyAfterFirst, size_t& resumeAt, size_t& framesBefore) {
-  std::vector<Received> frames;
+std::vector<ParsedFrame> ReadAll(TFrameLink& link, bool emptyAfterFirst, size_t& resumeAt, size_t& framesBefore) {
+  std::vector<ParsedFrame> frames;
   // Every call takes a frame or ends at a read that returned nothing; at
   // most every other read is empty.
   const size_t callLimit = 3 * Line.Size + 16;
@@ -127,8 +127,8 @@ void CheckRoundTrip(TFrameLink& link, const uint8_t* s, size_t n) {
   link.EmptyInput();
   Line.Reset(written.data(), written.size(), nullptr, 0);
   size_t resumeAt = 0, framesBefore = 0;
-  const std::vector<Received> back = ReadAll(link, false, resumeAt, framesBefore);
-  const Received expected{address, command, sent, std::vector<uint8_t>(payload, payload + sent)};
+  const std::vector<ParsedFrame> back = ReadAll(link, false, resumeAt, framesBefore);
+  const ParsedFrame expected{address, command, sent, std::vector<uint8_t>(payload, payload + sent)};
   if (back.size() != 1 || !(back[0] == expected)) std::abort();
 }
 
@@ -173,9 +173,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TFrameLink link(port, timer);
   Line.Reset(stream, streamSize, data + 1, sizeCount);
   size_t resumeAt = streamSize, framesBefore = 0;
-  const std::vector<Received> frames = ReadAll(link, emptyAfterFirst, resumeAt, framesBefore);
+  const std::vector<ParsedFrame> frames = ReadAll(link, emptyAfterFirst, resumeAt, framesBefore);
 
-  std::vector<Received> expected = ReferenceFrames(stream, streamSize);
+  std::vector<ParsedFrame> expected = ReferenceFrames(stream, streamSize);
   if (framesBefore > 0) {
     // Up to the emptying: the frames found so far; after it, the frames of
     // what the port still held.
@@ -183,7 +183,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         !std::equal(frames.begin(), frames.begin() + static_cast<std::ptrdiff_t>(framesBefore), expected.begin()))
       std::abort();
     expected.resize(framesBefore);
-    const std::vector<Received> rest = ReferenceFrames(stream + resumeAt, streamSize - resumeAt);
+    const std::vector<ParsedFrame> rest = ReferenceFrames(stream + resumeAt, streamSize - resumeAt);
     expected.insert(expected.end(), rest.begin(), rest.end());
   }
   if (frames != expected) std::abort();

@@ -203,22 +203,29 @@ TEST_F(GuiTest, TheProgressBarFollowsTheProcessorPartWhileWritingAndVerifying) {
   w.bOpen->click();
   w.bDownload->click();
 
+  // The bar follows the run status the channel publishes, whatever its texts.
   struct Step {
     int State;
+    CmPhase Phase;
+    int Part;
     const char* Offset;
     const char* Unit;
     int Maximum;  // 0: hidden
     const char* Format;
   };
-  const Step steps[] = {{4, "", "Main processor", 0, ""},
-                        {14, "256", "Main processor", 0x400, "Writing %p%"},
-                        {25, "512", "Main processor", 0x400, "Verifying %p%"},
-                        {14, "128", "Display", 0x200, "Writing %p%"},
-                        {31, "", "", 0, ""}};
+  const Step steps[] = {{4, CmPhase::Connecting, 0, "", "Main processor", 0, ""},
+                        {14, CmPhase::Transferring, 0, "256", "Main processor", 0x400, "Writing %p%"},
+                        {25, CmPhase::Verifying, 0, "512", "Main processor", 0x400, "Verifying %p%"},
+                        {14, CmPhase::Transferring, 1, "128", "Display", 0x200, "Writing %p%"},
+                        {31, CmPhase::Finishing, 1, "", "", 0, ""}};
   for (const Step& s : steps) {
     Script.State = s.State;
     Script.AddressText = s.Offset;
     Script.UnitText = s.Unit;
+    Script.RunStatus.Phase = s.Phase;
+    Script.RunStatus.Part = s.Part;
+    Script.RunStatus.DoneUnits = QString(s.Offset).toInt();
+    Script.RunStatus.TotalUnits = s.Maximum;
     Script.ChangeFlagged = true;
     ASSERT_TRUE(RunUntil([&] { return !Script.ChangeFlagged && w.EUnit->text() == s.Unit; }));
     EXPECT_EQ(w.pbProgress->isVisibleTo(&w), s.Maximum > 0) << "state " << s.State;
@@ -229,6 +236,8 @@ TEST_F(GuiTest, TheProgressBarFollowsTheProcessorPartWhileWritingAndVerifying) {
     }
   }
   Script.State = 1;
+  Script.RunStatus = CmRunStatus{};
+  Script.RunStatus.Phase = CmPhase::Done;
   Script.ChangeFlagged = true;
   ASSERT_TRUE(RunUntil([&] { return !Script.ChangeFlagged; }));
   EXPECT_FALSE(w.pbProgress->isVisibleTo(&w));

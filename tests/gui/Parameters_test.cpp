@@ -46,6 +46,9 @@ TEST_F(GuiTest, AParameterFileFillsTheGridAndResultsFillOldAndNew) {
     swdl.AppendNewValue(now);
   }
   swdl.ParameterTableChanged = true;
+  // The channel counts the two parameters read back with its run status.
+  Script.RunStatus.DoneUnits = 2;
+  swdl.SetRunStatus(Script.RunStatus);
   Main->ViewStateChanged();
   EXPECT_EQ(g.Cell(3, 1), "3");
   EXPECT_EQ(g.Cell(4, 1), "2");

@@ -1,5 +1,6 @@
 #include "tests/gui/Recordingchannel.h"
 
+#include "comm/Channelcodes.h"
 #include "core/Host.h"
 #include "core/Model.h"
 
@@ -26,6 +27,7 @@ void TRecordingChannel::Open(CmConfig* config) {
 }
 
 void TRecordingChannel::UpdateStatus() {
+  Model.SwDl.SetRunStatus(Script.RunStatus);
   Model.SwDl.StateText.Set(Script.StateText);
   Model.SwDl.AddressText.Set(Script.AddressText);
   Model.SwDl.UnitText.Set(Script.UnitText);
@@ -35,13 +37,23 @@ void TRecordingChannel::UpdateStatus() {
 void TRecordingChannel::Command(int code) {
   Script.Record(code);
   if (Model.SwDl.OperationKind() == KindParameterUpload) {
-    if (code == 1 && Script.State == 0) {
-      Script.State = 1;
+    if (code == CmCommand::StartReceiving && Script.State == CmState::UploadIdle) {
+      Script.State = CmState::Receiving;
       Model.SwDl.ClearReceivedLines();
     }
-    if (code == 0 && Script.State == 1) Script.State = 0;
+    if (code == CmCommand::StopReceiving && Script.State == CmState::Receiving) Script.State = CmState::UploadIdle;
     return;
   }
-  if (code == 1) Script.State = 1;
-  if (code == 2 && Script.State == 1) Script.State = 6;
+  if (code == CmCommand::Stop) {
+    Script.State = CmState::Ready;
+    Script.RunStatus = CmRunStatus{};
+  }
+  if (code == CmCommand::Start && Script.State == CmState::Ready) {
+    Script.State = 6;
+    if (Model.SwDl.OperationKind() == KindParameterDownload) {
+      Script.RunStatus.Phase = CmPhase::Transferring;
+      Script.RunStatus.TotalUnits = Model.SwDl.SendableParameterCount();
+      Model.SwDl.SetRunStatus(Script.RunStatus);
+    }
+  }
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "comm/Commbase.h"
+#include "comm/Runstatus.h"
 
 struct TChannelScript {
   std::vector<int> Commands() const;
@@ -20,6 +21,7 @@ struct TChannelScript {
   std::string StateText;  // published by UpdateStatus (host thread)
   std::string AddressText;
   std::string UnitText;
+  CmRunStatus RunStatus;  // published by UpdateStatus, before the texts
   // Set by the test: the next status hand-over calls the view's StateChanged.
   std::atomic<bool> ChangeFlagged{false};
 
@@ -36,7 +38,8 @@ class TRecordingChannel : public CmBase {
   void Step() override {}
   void UpdateStatus() override;
   std::string PortName() override { return "COM200"; }
-  // Download kinds: 1 stops (state 1), 2 starts from 1 (state 6, running).
+  // Download kinds: 1 stops (state 1), 2 starts from 1 (state 6, running;
+  // a parameter download publishes its count of parameters at once).
   // Upload: 1 from 0 starts receiving (state 1, lines cleared), 0 stops.
   void Command(int code) override;
   int GetState() override { return Script.State; }

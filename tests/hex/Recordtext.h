@@ -2,23 +2,17 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "tests/support/Hexwriter.h"
+
+// One record line (no line end) through the tests' one HEX writer.
 inline std::string Record(unsigned type, unsigned address, const std::vector<int>& data) {
-  char field[16];
-  std::string line = ":";
-  unsigned sum = static_cast<unsigned>(data.size()) + (address >> 8) + (address & 0xFF) + type;
-  std::snprintf(field, sizeof field, "%02X%04X%02X", static_cast<unsigned>(data.size()), address, type);
-  line += field;
-  for (int byte : data) {
-    std::snprintf(field, sizeof field, "%02X", static_cast<unsigned>(byte));
-    line += field;
-    sum += static_cast<unsigned>(byte);
-  }
-  std::snprintf(field, sizeof field, "%02X", (0x100 - (sum & 0xFF)) & 0xFF);
-  return line + field;
+  std::vector<uint8_t> bytes;
+  for (int byte : data) bytes.push_back(static_cast<uint8_t>(byte));
+  std::string line = IntelHexRecord(static_cast<int>(type), static_cast<uint16_t>(address), bytes);
+  return line.substr(0, line.size() - 2);
 }
 
 inline std::string DataRecord(unsigned address, const std::vector<int>& data) { return Record(0x00, address, data); }

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "sim/Simstream.h"
-#include "tests/framed/Channelhost.h"
+#include "tests/support/Channelhost.h"
 #include "tests/hostile/Peakmemory.h"
 #include "tests/support/Eventloop.h"
 

@@ -2,14 +2,29 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
+#include <ostream>
 #include <poll.h>
 #include <unistd.h>
 
 namespace {
 constexpr uint8_t Ack = 0x79;
 constexpr uint8_t Nack = 0x1F;
+constexpr uint8_t Escape = 0x1B;
+constexpr uint8_t EscapeReply = 0x1A;
+constexpr uint8_t FirstRouteByte = 0x11;  // display, load-cell communication, Ethernet
+constexpr uint8_t LastRouteByte = 0x13;
 constexpr int CommandTimeoutMs = 500;  // a command whose bytes stop coming is dropped
 }  // namespace
+
+void PrintTo(const TTraceChunk& chunk, std::ostream* out) {
+  *out << (chunk.FromHost ? "host" : "device");
+  char hex[4];
+  for (uint8_t b : chunk.Bytes) {
+    std::snprintf(hex, sizeof hex, " %02X", b);
+    *out << hex;
+  }
+}
 
 void TScriptedDevice::Change(TReply kind, int occurrence, TChange change) {
   std::lock_guard<std::mutex> lock(Lock);
@@ -40,6 +55,7 @@ int TScriptedDevice::Count(TReply kind) const {
 }
 
 void TScriptedDevice::Record(bool fromHost, const uint8_t* bytes, size_t count) {
+  if (count == 0) return;  // silence is no chunk: the bytes around it join
   std::lock_guard<std::mutex> lock(Lock);
   if (Chunks.empty() || Chunks.back().FromHost != fromHost) Chunks.push_back({fromHost, {}});
   Chunks.back().Bytes.insert(Chunks.back().Bytes.end(), bytes, bytes + count);
@@ -110,8 +126,22 @@ void TScriptedDevice::Run() {
       continue;
     }
     if (code == 0x7F) {
-      Reply(TReply::Connect, {InSession ? Nack : Ack});
-      InSession = true;
+      // Only a connect the host was answered normally opens a session.
+      if (Reply(TReply::Connect, {InSession ? Nack : Ack})) InSession = true;
+      continue;
+    }
+    if (code == Escape) {
+      Reply(TReply::Escape, {EscapeReply});
+      continue;
+    }
+    if (!InSession && code >= FirstRouteByte && code <= LastRouteByte) {
+      Reply(TReply::Route, {code});
+      continue;
+    }
+    if (!InSession && code == 'B') {
+      uint8_t rest[3] = {};
+      if (ReadBytes(rest, 3, CommandTimeoutMs) && rest[0] == 'O' && rest[1] == 'O' && rest[2] == 'T') continue;
+      Send({Nack});
       continue;
     }
     uint8_t complement = 0;

@@ -1,8 +1,10 @@
-// A scripted K7310 main processor on the master side of a test pty. It
-// answers the boot-loader commands the download channel uses from a flat
-// memory, records every byte in both directions in order, and lets a test
-// change chosen replies. It stands in for the device where a test needs one
-// exact reply to fail.
+// A scripted K7310 device on the master side of a test pty. Its main
+// processor answers the boot-loader commands the download channel uses from a
+// flat memory; outside a session it echoes a route byte (the processor behind
+// it then answers from the same memory), answers ESC with 0x1A and takes
+// B O O T without a reply. It records every byte in both directions in order
+// and lets a test change chosen replies. It stands in for the device where a
+// test needs one exact reply to fail.
 #pragma once
 
 #include <atomic>
@@ -10,6 +12,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <iosfwd>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -18,6 +21,8 @@
 
 // The replies the device gives, by what they answer.
 enum class TReply {
+  Route,   // the echo of a route byte
+  Escape,  // 0x1A for ESC
   Connect,
   EraseCommand,
   ErasePage,
@@ -37,6 +42,8 @@ struct TTraceChunk {
   std::vector<uint8_t> Bytes;
   bool operator==(const TTraceChunk&) const = default;
 };
+// "host 7F" / "device 79" in test failures.
+void PrintTo(const TTraceChunk& chunk, std::ostream* out);
 
 class TScriptedDevice {
  public:

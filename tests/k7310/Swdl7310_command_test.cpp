@@ -91,9 +91,14 @@ TEST_F(SteppedChannel, StopDuringAStepEndsInReadyAtItsEnd) {
   StepWhileHostCommands([this] { Channel->Command(1); });
   EXPECT_EQ(Channel->GetState(), C::Ready);
   EXPECT_EQ(StateText(), "Ready for download");
+  // The run status tells a stopped run from one never started or completed.
+  EXPECT_EQ(Channel->RunStatus().Phase, CmPhase::Stopped);
+  EXPECT_EQ(Channel->RunStatus().CompletedRuns, 0);
   Channel->Command(2);
   Channel->Step();
   EXPECT_EQ(Channel->GetState(), C::Connect);
+  EXPECT_EQ(Channel->RunStatus().Phase, CmPhase::Connecting);
+  EXPECT_EQ(Channel->RunStatus().Part, 0);
 }
 
 TEST_F(SteppedChannel, StopBetweenStepsNeverCancelsTheNextStart) {

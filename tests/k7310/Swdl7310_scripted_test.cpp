@@ -9,6 +9,7 @@
 
 #include "tests/k7310/K7310host.h"
 #include "tests/k7310/Scripteddevice.h"
+#include "tests/k7310/Scriptedrun.h"
 #include "tests/k7310/Testimage.h"
 #include "tests/k7310/Tracebuilder.h"
 #include "tests/support/Eventloop.h"
@@ -16,13 +17,6 @@
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-struct ScriptedRun : ::testing::Test {
-  TestPty Pty;
-  TScriptedDevice Device{Pty};
-
-  void SetUp() override { ASSERT_TRUE(Pty.IsOpen()); }
-};
 
 TEST_F(ScriptedRun, MainPartOf0x900BytesGivesTheDocumentedByteTrace) {
   TTestImage image;
@@ -138,17 +132,13 @@ TEST_P(FailedReplies, EachFailureLogsItsLineAndTheRunStillEndsRight) {
 
   TTestImage image;
   image.Fill(1, 0, 256, 5);
-  Device.Start();
-  TK7310Host host(Pty.SlavePath());
-  host.Load(image);
-  host.StartDownload();
-  ASSERT_TRUE(host.WaitForIdle(ReadyText, 90000)) << host.Host.Log();
-  Device.Stop();
+  const auto host = RunToEnd(image, ReadyText, 90000);
+  ASSERT_TRUE(host);
 
-  EXPECT_EQ(host.Host.Log(), expectedLog);
+  EXPECT_EQ(host->Host.Log(), expectedLog);
   EXPECT_EQ(Device.Memory(0, 256), image.Part(1));
   EXPECT_EQ(Device.Count(TReply::Connect), 1) << "no restart: at most five failures between reset points";
-  EXPECT_TRUE(host.Host.Errors().empty());
+  EXPECT_TRUE(host->Host.Errors().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(ByteOrSilence, FailedReplies, ::testing::Values(false, true),
@@ -162,12 +152,9 @@ TEST_F(ScriptedRun, SixthFailureInARowRestartsFromConnect) {
   for (int i = 0; i < 6; ++i) Device.Change(TReply::WriteCommand, i, [](Bytes) { return Bytes{0x1F}; });
   TTestImage image;
   image.Fill(1, 0, 300, 8);
-  Device.Start();
-  TK7310Host host(Pty.SlavePath());
-  host.Load(image);
-  host.StartDownload();
-  ASSERT_TRUE(host.WaitForIdle(ReadyText, 60000)) << host.Host.Log();
-  Device.Stop();
+  const auto run = RunToEnd(image, ReadyText, 60000);
+  ASSERT_TRUE(run);
+  const TK7310Host& host = *run;
 
   std::string sixNacks;
   for (int i = 0; i < 6; ++i) sixNacks += "WrMemComm: No Ack: 1f\r\n";
@@ -185,12 +172,8 @@ TEST_F(ScriptedRun, SleepingMainProcessorIsWokenWithBootAndConnectedAgain) {
   Device.Asleep = true;
   TTestImage image;
   image.Fill(1, 0, 16, 9);
-  Device.Start();
-  TK7310Host host(Pty.SlavePath());
-  host.Load(image);
-  host.StartDownload();
-  ASSERT_TRUE(host.WaitForIdle(ReadyText, 30000));
-  Device.Stop();
+  const auto host = RunToEnd(image, ReadyText, 30000);
+  ASSERT_TRUE(host);
 
   const std::vector<TTraceChunk> trace = Device.Trace();
   ASSERT_GE(trace.size(), 4u);
@@ -199,7 +182,7 @@ TEST_F(ScriptedRun, SleepingMainProcessorIsWokenWithBootAndConnectedAgain) {
   EXPECT_EQ(trace[2], (TTraceChunk{true, {'B', 'O', 'O', 'T', 0x7F}}));
   EXPECT_EQ(trace[3], (TTraceChunk{false, {0x79}}));
   EXPECT_EQ(Device.Memory(0, 16), image.Part(1));
-  EXPECT_EQ(host.Host.Log(), "");
+  EXPECT_EQ(host->Host.Log(), "");
 }
 
 // At 1200 baud a block of 200 bytes needs 1.83 s on the wire: more than the

@@ -7,10 +7,16 @@
 #include <string>
 #include <vector>
 
-inline constexpr int32_t TotalImageSize = 0xB0000;
+#include "comm/K7310map.h"
+
+inline constexpr int32_t TotalImageSize = K7310ImageSize;
 // Part offsets and sizes in the total image, for processors 1 to 4.
-inline constexpr int32_t PartOffset[5] = {0, 0x00000, 0x80000, 0x90000, 0xA0000};
-inline constexpr int32_t PartSize[5] = {0, 0x80000, 0x10000, 0x10000, 0x10000};
+inline constexpr int32_t PartOffset[5] = {0, K7310Processors[0].RangeStart - K7310FlashBase,
+                                          K7310Processors[1].RangeStart - K7310FlashBase,
+                                          K7310Processors[2].RangeStart - K7310FlashBase,
+                                          K7310Processors[3].RangeStart - K7310FlashBase};
+inline constexpr int32_t PartSize[5] = {0, K7310Processors[0].RangeSize, K7310Processors[1].RangeSize,
+                                        K7310Processors[2].RangeSize, K7310Processors[3].RangeSize};
 
 struct TTestImage {
   std::vector<int> Cells = std::vector<int>(TotalImageSize, -1);

@@ -35,6 +35,11 @@ void ReadBlock(TraceBuilder& t, const std::vector<uint8_t>& part, uint32_t offse
 
 }  // namespace
 
+void AppendTrace(std::vector<TTraceChunk>& trace, bool fromHost, const std::vector<uint8_t>& bytes) {
+  if (trace.empty() || trace.back().FromHost != fromHost) trace.push_back({fromHost, {}});
+  trace.back().Bytes.insert(trace.back().Bytes.end(), bytes.begin(), bytes.end());
+}
+
 std::vector<TTraceChunk> MainPartTrace(const std::vector<uint8_t>& part) {
   const uint32_t used = static_cast<uint32_t>(part.size());
   TraceBuilder t;

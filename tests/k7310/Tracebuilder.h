@@ -9,3 +9,5 @@
 #include "tests/k7310/Scripteddevice.h"
 
 std::vector<TTraceChunk> MainPartTrace(const std::vector<uint8_t>& part);
+// Appends bytes of one direction, joined to the last chunk when it has the same.
+void AppendTrace(std::vector<TTraceChunk>& trace, bool fromHost, const std::vector<uint8_t>& bytes);

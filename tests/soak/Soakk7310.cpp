@@ -4,7 +4,9 @@
 #include <algorithm>
 
 #include "sim/Simk7310.h"
-#include "tests/framed/Channelhost.h"
+#include "comm/Channelcodes.h"
+#include "core/Model.h"
+#include "tests/support/Channelhost.h"
 #include "tests/k7310/Testimage.h"
 #include "tests/soak/Soakcase.h"
 
@@ -71,7 +73,7 @@ class K7310Case : public SoakCase {
     options.Awake = Awake;
   }
 
-  bool RunOver(const ChannelHost& host) const override { return host.State() == 1; }
+  bool RunOver(const ChannelHost& host) const override { return host.State() == CmState::Ready; }
 
   std::string Verify(const SimDevice& device, ChannelHost& host) const override {
     const auto& sim = dynamic_cast<const SimK7310&>(device);
@@ -93,10 +95,11 @@ class K7310Case : public SoakCase {
       if (!difference.empty()) return difference;
       at += flash.size();
     }
-    // The final reboot follows the Ethernet part only; it counts the run.
-    const std::string text = Parts[3].empty() ? "Ready for download" : "Download done. Ready for new download";
-    if (!RunUntil([&] { return host.StateText() == text; }, 2000))
-      return "the status reads \"" + host.StateText() + "\" instead of \"" + text + "\"";
+    // The final reboot follows the Ethernet part only; either way the run
+    // counts as completed.
+    if (!RunUntil([&] { return host.ModelPtr->SwDl.RunStatus().Phase == CmPhase::Done; }, 2000))
+      return std::string("the run status is ") + PhaseName(host.ModelPtr->SwDl.RunStatus().Phase) +
+             " instead of done (status \"" + host.StateText() + "\")";
     return {};
   }
 

@@ -7,7 +7,9 @@
 #include <map>
 
 #include "sim/Simparams.h"
-#include "tests/framed/Channelhost.h"
+#include "comm/Channelcodes.h"
+#include "core/Model.h"
+#include "tests/support/Channelhost.h"
 #include "tests/soak/Soakcase.h"
 
 namespace {
@@ -66,7 +68,7 @@ class ParamsCase : public SoakCase {
     options.TableFile = SoakWriteFile(folder, previous ? "table-again.txt" : "table.txt", SimParams::FormatTable(table));
   }
 
-  bool RunOver(const ChannelHost& host) const override { return host.State() == 1; }
+  bool RunOver(const ChannelHost& host) const override { return host.State() == CmState::Ready; }
 
   std::string Verify(const SimDevice& device, ChannelHost& host) const override {
     const auto& sim = dynamic_cast<const SimParams&>(device);

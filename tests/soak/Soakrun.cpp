@@ -3,7 +3,9 @@
 #include <QElapsedTimer>
 #include <memory>
 
-#include "tests/framed/Channelhost.h"
+#include "comm/Channelcodes.h"
+#include "core/Model.h"
+#include "tests/support/Channelhost.h"
 #include "tests/soak/Soakcase.h"
 #include "tests/soak/Soakfaults.h"
 
@@ -70,7 +72,7 @@ class Run {
   // Starts the loaded run; empty when the channel took the start.
   std::string StartRun() {
     Host.PressStart();
-    if (Host.State() == 1) return "the channel did not take the start (" + Where() + ")";
+    if (Host.State() == CmState::Ready) return "the channel did not take the start (" + Where() + ")";
     return {};
   }
 
@@ -99,7 +101,7 @@ class Run {
 
     Host.StartOn(Case->Operation(), First->SlavePath(), Case->BaudRate(), Case->Parity());
     Host.LoadFile(Case->WriteHostFile(Host.Folder()));
-    if (!RunUntil([&] { return Host.State() == 1; }, Ms(10)))
+    if (!RunUntil([&] { return Host.State() == CmState::Ready; }, Ms(10)))
       return "the channel is not ready after loading the file (" + Where() + ")";
     if (!Host.Errors().empty()) return "error before the run: " + Host.Errors().front();
 
@@ -127,7 +129,7 @@ class Run {
       const bool rebuilt = RunUntil(
           [&] {
             ended = ended || Host.CommEnded;
-            return ended && !Host.CommEnded && Host.ModelPtr->ThreadRunning() && Host.State() == 1;
+            return ended && !Host.CommEnded && Host.ModelPtr->ThreadRunning() && Host.State() == CmState::Ready;
           },
           Ms(30));
       const std::vector<std::string> errors = Host.Errors();

@@ -6,8 +6,10 @@
 
 #include "hex/Hexfile.h"
 #include "sim/Simtrx5170.h"
-#include "tests/framed/Channelhost.h"
-#include "tests/framed/Hexwriter.h"
+#include "comm/Channelcodes.h"
+#include "core/Model.h"
+#include "tests/support/Channelhost.h"
+#include "tests/support/Hexwriter.h"
 #include "tests/soak/Soakcase.h"
 
 namespace {
@@ -63,7 +65,7 @@ class Trx5170Case : public SoakCase {
   }
 
   bool RunOver(const ChannelHost& host) const override {
-    return host.State() == 1 && host.StateText() == "Download done. Ready for new download";
+    return host.State() == CmState::Ready && host.ModelPtr->SwDl.RunStatus().Phase == CmPhase::Done;
   }
 
   std::string Verify(const SimDevice& device, ChannelHost& host) const override {

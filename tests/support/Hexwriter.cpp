@@ -45,6 +45,35 @@ std::string IntelHex(const std::vector<HexChunk>& chunks, int recordSize, bool e
   return text;
 }
 
+std::vector<HexChunk> ChunksOf(const std::map<uint32_t, uint8_t>& bytes) {
+  std::vector<HexChunk> chunks;
+  for (const auto& [address, byte] : bytes) {
+    if (chunks.empty() || chunks.back().Address + chunks.back().Data.size() != address)
+      chunks.push_back({address, {}});
+    chunks.back().Data.push_back(byte);
+  }
+  return chunks;
+}
+
+std::vector<HexChunk> ChunksOf(uint32_t address, const std::vector<int>& cells) {
+  std::vector<HexChunk> chunks;
+  bool open = false;
+  for (size_t k = 0; k < cells.size(); ++k) {
+    if (cells[k] < 0) {
+      open = false;
+      continue;
+    }
+    if (!open) chunks.push_back({address + static_cast<uint32_t>(k), {}});
+    open = true;
+    chunks.back().Data.push_back(static_cast<uint8_t>(cells[k]));
+  }
+  return chunks;
+}
+
+void WriteHexFile(const std::string& path, const std::map<uint32_t, uint8_t>& bytes) {
+  WriteTextFile(path, IntelHex(ChunksOf(bytes)));
+}
+
 std::string WriteTextFile(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
   return path;

@@ -34,6 +34,8 @@
 #include "comm/Commbase.h"
 #include "comm/Commthrd.h"
 #include "core/Model.h"
+#include "comm/K7310map.h"
+#include "comm/Runstatus.h"
 #include "core/Operations.h"
 #include "views/Framestart.h"
 #include "views/Frameserswdl.h"
@@ -47,6 +49,7 @@ struct TPose {
   std::string StateText;
   std::string AddressText;
   std::string UnitText;
+  CmRunStatus Run;  // what the progress bar shows
   bool Changed = false;
 };
 TPose Pose;
@@ -57,6 +60,7 @@ class TPosingChannel : public CmBase {
   void Open(CmConfig* config) override { Config = config; }
   void Step() override {}
   void UpdateStatus() override {
+    Model.SwDl.SetRunStatus(Pose.Run);
     Model.SwDl.StateText.Set(Pose.StateText);
     Model.SwDl.AddressText.Set(Pose.AddressText);
     Model.SwDl.UnitText.Set(Pose.UnitText);
@@ -104,7 +108,9 @@ bool PumpUntil(const std::function<bool()>& done, int ms = 10000) {
   return done();
 }
 
-void SetPose(int state, std::string stateText, std::string address = {}, std::string unit = {}) {
+void SetPose(int state, std::string stateText, std::string address = {}, std::string unit = {},
+             CmRunStatus run = {}) {
+  Pose.Run = run;
   Pose.State = state;
   Pose.StateText = std::move(stateText);
   Pose.AddressText = std::move(address);
@@ -331,7 +337,15 @@ int RunScreenshots(const QString& folder) {
     failures += !Capture(&main, out + "/download.png");
 
     w->bDownload->click();
-    SetPose(14, "Downloading", "5632", "Main processor");
+    {
+      CmRunStatus writing;
+      writing.Phase = CmPhase::Transferring;
+      writing.Part = 0;
+      writing.DoneUnits = 5632;
+      const K7310Processor& mainPart = K7310Processors[0];
+      writing.TotalUnits = model.SwDl.CurrentImage()->BlockLength(mainPart.RangeStart, mainPart.RangeSize);
+      SetPose(14, "Downloading", "5632", mainPart.Name, writing);
+    }
     failures += !Capture(&main, out + "/download-running.png");
 
     // The tool opened while the download runs, and the download ending
@@ -349,7 +363,13 @@ int RunScreenshots(const QString& folder) {
     WaitForRestart(main);
     dialogs.Names.push_back(dir + "/scale.txt");
     w->bOpen->click();
-    SetPose(5, "Parameter 8 read.");
+    {
+      CmRunStatus sending;
+      sending.Phase = CmPhase::Transferring;
+      sending.DoneUnits = 4;
+      sending.TotalUnits = model.SwDl.SendableParameterCount();
+      SetPose(5, "Parameter 8 read.", {}, {}, sending);
+    }
     const char* const results[][3] = {{"1", "2", "2"}, {"2", "2", "3"}, {"3", "5", "5"}, {"5", "30000", "60000"}};
     for (const auto& r : results) {
       model.SwDl.AppendParNumber(r[0]);

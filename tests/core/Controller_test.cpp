@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "comm/Commthrd.h"
-#include "tests/core/Recordingchannel.h"
+#include "tests/core/Probechannel.h"
 #include "tests/support/Eventloop.h"
 #include "tests/support/Hexwriter.h"
 #include "tests/support/Testhost.h"
@@ -11,14 +11,14 @@ namespace {
 
 struct ControllerFixture : ::testing::Test {
   TTestHost host;
-  TRecordingChannel* channel = nullptr;
+  TProbeChannel* channel = nullptr;
 
   void SetUp() override {
     host.ModelPtr = std::make_unique<TModel>(host, false);
     host.Model = host.ModelPtr.get();
     host.Controller = std::make_unique<TController>(*host.ModelPtr);
     host.ModelPtr->SetChannelFactory([this](TModel& m, const CmConfig&, PortSettings* s) {
-      auto made = std::make_unique<TRecordingChannel>(m, s);
+      auto made = std::make_unique<TProbeChannel>(m, s);
       channel = made.get();
       return made;
     });

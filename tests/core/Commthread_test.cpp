@@ -7,7 +7,7 @@
 
 #include "comm/Commnone.h"
 #include "comm/Commthrd.h"
-#include "tests/core/Recordingchannel.h"
+#include "tests/core/Probechannel.h"
 #include "tests/support/Eventloop.h"
 #include "tests/support/Testhost.h"
 
@@ -15,13 +15,13 @@ namespace {
 
 // A host whose channels are recording channels; each factory call makes one.
 struct RecordingHost : TTestHost {
-  void Install(std::function<void(TRecordingChannel&)> tune = {}) {
+  void Install(std::function<void(TProbeChannel&)> tune = {}) {
     Tune = std::move(tune);
     Config.Connection = 1;
     ModelPtr = std::make_unique<TModel>(*this);
     Model = ModelPtr.get();
     ModelPtr->SetChannelFactory([this](TModel& m, const CmConfig&, PortSettings* s) {
-      auto channel = std::make_unique<TRecordingChannel>(m, s);
+      auto channel = std::make_unique<TProbeChannel>(m, s);
       if (Tune) Tune(*channel);
       Built.push_back(channel.get());
       return channel;
@@ -30,10 +30,10 @@ struct RecordingHost : TTestHost {
     ApplicationStarted = true;
     ModelPtr->Restart(Config);
   }
-  TRecordingChannel* Current() { return static_cast<TRecordingChannel*>(ModelPtr->CurrentChannel()); }
+  TProbeChannel* Current() { return static_cast<TProbeChannel*>(ModelPtr->CurrentChannel()); }
 
-  std::function<void(TRecordingChannel&)> Tune;
-  std::vector<TRecordingChannel*> Built;  // only the last one is alive
+  std::function<void(TProbeChannel&)> Tune;
+  std::vector<TProbeChannel*> Built;  // only the last one is alive
 };
 
 TEST(CommThread, HandsStatusToTheHostAfterEveryStep) {
@@ -52,7 +52,7 @@ TEST(CommThread, MakesNoStepBeforeTheApplicationHasStarted) {
   ApplicationStarted = false;
   TTestHost host2;
   host2.ModelPtr = std::make_unique<TModel>(host2);
-  TRecordingChannel channel(*host2.ModelPtr);
+  TProbeChannel channel(*host2.ModelPtr);
   {
     TCommThread thread(&host2.Config, &channel, host2);
     RunFor(200);
@@ -92,7 +92,7 @@ TEST(CommThread, StopWithCloseRequestedClosesInsteadOfRestarting) {
 
 TEST(CommThread, APortErrorInAStepIsShownOnceAndTheChannelIsRebuilt) {
   RecordingHost host;
-  host.Install([](TRecordingChannel& c) { c.FailStepAt = 3; });
+  host.Install([](TProbeChannel& c) { c.FailStepAt = 3; });
   ASSERT_TRUE(RunUntil([&] { return host.Built.size() >= 2; }));
   ASSERT_GE(host.Errors().size(), 1u);
   EXPECT_EQ(host.Errors()[0], "Communication: Could not read port");
@@ -103,7 +103,7 @@ TEST(CommThread, APortErrorInAStepIsShownOnceAndTheChannelIsRebuilt) {
 
 TEST(CommThread, AnErrorInOpenIsShownAndTheThreadRunsAllTheSame) {
   RecordingHost host;
-  host.Install([](TRecordingChannel& c) { c.FailOpen = true; });
+  host.Install([](TProbeChannel& c) { c.FailOpen = true; });
   ASSERT_TRUE(RunUntil([&] { return host.Current()->Steps > 5; }));
   ASSERT_EQ(host.Errors().size(), 1u);
   EXPECT_EQ(host.Errors()[0], "Communication: Invalid Handle");
@@ -174,7 +174,7 @@ TEST(CommThread, AnErrorInAHandOverEndsTheLoopInsteadOfHangingIt) {
     SCOPED_TRACE(c.Name);
     ThrowingHost host;
     host.Mode = c.Mode;
-    host.Install([&c](TRecordingChannel& channel) {
+    host.Install([&c](TProbeChannel& channel) {
       if (c.Mode == Throwing::StatusUpdate) channel.FailUpdateAt = 3;
       if (c.Mode == Throwing::StateChanged) channel.AskForStateChange = true;
       if (c.Mode == Throwing::ErrorDisplay) channel.FailStepAt = 3;
@@ -209,7 +209,7 @@ TEST(CommThread, AModelDestroyedBeforeStartUpEndsItsThread) {
   host.ModelPtr = std::make_unique<TModel>(host);
   host.Model = host.ModelPtr.get();
   host.ModelPtr->SetChannelFactory(
-      [](TModel& m, const CmConfig&, PortSettings* s) { return std::make_unique<TRecordingChannel>(m, s); });
+      [](TModel& m, const CmConfig&, PortSettings* s) { return std::make_unique<TProbeChannel>(m, s); });
   host.ModelPtr->Restart(host.Config);
 
   // Lets a destructor that waits for start-up go on, so a failure shows as

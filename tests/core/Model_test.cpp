@@ -7,7 +7,7 @@
 
 #include "files/Inifile.h"
 #include "comm/Commthrd.h"
-#include "tests/core/Recordingchannel.h"
+#include "tests/core/Probechannel.h"
 #include "tests/support/Eventloop.h"
 #include "tests/support/Testhost.h"
 
@@ -96,7 +96,7 @@ TEST(ModelIni, ChannelKeepsItsOwnSettingsWhileTheRecordChanges) {
   PortSettings* seen = nullptr;
   host.ModelPtr->SetChannelFactory([&](TModel& m, const CmConfig&, PortSettings* s) {
     seen = s;
-    return std::make_unique<TRecordingChannel>(m, s);
+    return std::make_unique<TProbeChannel>(m, s);
   });
   host.Config.Connection = 1;
   host.Config.Operation = 2;
@@ -126,9 +126,9 @@ TEST_P(ModelCommands, StartAndAbortSendTheKindsCommands) {
   TTestHost host;
   host.ModelPtr = std::make_unique<TModel>(host, false);
   host.Model = host.ModelPtr.get();
-  TRecordingChannel* channel = nullptr;
+  TProbeChannel* channel = nullptr;
   host.ModelPtr->SetChannelFactory([&](TModel& m, const CmConfig&, PortSettings* s) {
-    auto made = std::make_unique<TRecordingChannel>(m, s);
+    auto made = std::make_unique<TProbeChannel>(m, s);
     channel = made.get();
     return made;
   });
@@ -168,9 +168,9 @@ TEST(ModelReplyTimer, ExpiryReachesTheChannelOnceOnTheHostThread) {
   TTestHost host;
   host.ModelPtr = std::make_unique<TModel>(host, false);
   host.Model = host.ModelPtr.get();
-  TRecordingChannel* channel = nullptr;
+  TProbeChannel* channel = nullptr;
   host.ModelPtr->SetChannelFactory([&](TModel& m, const CmConfig&, PortSettings* s) {
-    auto made = std::make_unique<TRecordingChannel>(m, s);
+    auto made = std::make_unique<TProbeChannel>(m, s);
     channel = made.get();
     return made;
   });

@@ -11,9 +11,9 @@
 #include "core/Host.h"
 #include "core/Model.h"
 
-class TRecordingChannel : public CmBase {
+class TProbeChannel : public CmBase {
  public:
-  explicit TRecordingChannel(TModel& model, PortSettings* settings = nullptr)
+  explicit TProbeChannel(TModel& model, PortSettings* settings = nullptr)
       : CmBase(model, settings) {
     Status().Medium = "Serial";
     SerialisedCommands = true;
