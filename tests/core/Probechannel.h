@@ -16,7 +16,7 @@ class TProbeChannel : public CmBase {
   explicit TProbeChannel(TModel& model, PortSettings* settings = nullptr)
       : CmBase(model, settings) {
     Status().Medium = "Serial";
-    SerialisedCommands = true;
+    SerialiseCommands();
   }
 
   void Open(CmConfig* config) override {
