@@ -28,7 +28,9 @@ class CmBase {
   CmBase(const CmBase&) = delete;
   CmBase& operator=(const CmBase&) = delete;
 
-  // In slot order.
+  // In slot order. The threads go through RunStep, RunCommand and
+  // RunTimerEvent below, which take the channel's lock as it needs; a test
+  // that drives a channel from one thread may call these directly.
   virtual void Open(CmConfig* config) = 0;
   virtual void Step() = 0;
   virtual bool HasUpdate();
