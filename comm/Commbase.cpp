@@ -20,6 +20,27 @@ int CmBase::GetState() { return -1; }
 
 int CmBase::TimerEvent(int event) { return event; }
 
+void CmBase::RunStep() {
+  std::lock_guard<std::mutex> lock(StepLock);
+  Step();
+}
+
+void CmBase::RunCommand(int code) {
+  if (!SerialisedCommands) {
+    Command(code);
+    return;
+  }
+  std::lock_guard<std::mutex> lock(StepLock);
+  Command(code);
+}
+
+int CmBase::RunTimerEvent(int event, const std::function<bool()>& stillDue) {
+  std::unique_lock<std::mutex> lock(StepLock, std::defer_lock);
+  if (SerialisedCommands) lock.lock();
+  if (stillDue && !stillDue()) return event;
+  return TimerEvent(event);
+}
+
 void CmBase::OpenPort() {
   const int number = Config ? Config->Port : 0;
   const std::string path = ComDevicePath(number);

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -27,7 +28,9 @@ class CmBase {
   CmBase(const CmBase&) = delete;
   CmBase& operator=(const CmBase&) = delete;
 
-  // In slot order.
+  // In slot order. The threads go through RunStep, RunCommand and
+  // RunTimerEvent below, which take the channel's lock as it needs; a test
+  // that drives a channel from one thread may call these directly.
   virtual void Open(CmConfig* config) = 0;
   virtual void Step() = 0;
   virtual bool HasUpdate();
@@ -39,16 +42,24 @@ class CmBase {
 
   CmStatus& Status() { return *StatusRecord; }
 
-  // Taken by the worker thread around every Step. Channels whose steps never
-  // block take it in Command and TimerEvent too, so that a command from the
-  // host thread never lands in the middle of a step.
-  std::mutex StepLock;
-  // Set by the channels whose steps never block: the model then takes
-  // StepLock around Command and TimerEvent. Channels whose steps block (they
-  // wait for replies up to a second) keep their commands lock-free instead.
-  bool SerialisedCommands = false;
+  // The entry points of the threads. Each decides the locking: a step always
+  // runs under the channel's step lock; a channel whose steps never block
+  // takes that lock around commands and timer events too, so that none lands
+  // in the middle of a step and a stop takes effect after the step in
+  // progress. A channel whose steps block (they wait for replies up to a
+  // second) keeps its commands lock-free instead, so that a stop is never
+  // held up by a waiting step.
+  void RunStep();               // the worker thread
+  void RunCommand(int code);    // the host thread
+  // The host thread. stillDue, when given, runs first under the same lock:
+  // false drops the event (a reply timer expiry that a step made stale while
+  // it waited for the lock).
+  int RunTimerEvent(int event, const std::function<bool()>& stillDue = {});
 
  protected:
+  // Called by the constructor of a channel whose steps never block.
+  void SerialiseCommands() { SerialisedCommands = true; }
+
   // Port operations; each raises ECommError with its fixed text.
   void OpenPort();
   void ApplySettings();                              // the channel's own settings
@@ -80,4 +91,8 @@ class CmBase {
   CmConfig* Config = nullptr;
   PortSettings* Settings;
   TSerialPort Port;
+
+ private:
+  std::mutex StepLock;
+  bool SerialisedCommands = false;
 };

@@ -29,15 +29,22 @@ std::string ValueColumn(const std::string& value) {
 
 const char* const TableHeader = "\nNo.  Previous    File        New\r\n";
 
+// The exchanges of a parameter: read the value the device holds, write the
+// file's value, read the value back; after that the channel decides: the next
+// parameter or ready.
+// clang-format off
+constexpr CmExchange ExchangeTable[] = {
+    // send state                command   answer length      next state
+    {CmParDl::SendReadPrevious,  CmdRead,  ReadAnswerLength,  CmParDl::SendWrite},
+    {CmParDl::SendWrite,         CmdWrite, WriteAnswerLength, CmParDl::SendReadNew},
+    {CmParDl::SendReadNew,       CmdRead,  ReadAnswerLength,  CmExchange::Decided},
+};
+// clang-format on
+
 }  // namespace
 
 CmParDl::CmParDl(TModel& model, PortSettings* settings)
-    : CmBase(model, settings), Link(Port, model.ReplyTimer()) {
-  Status().Medium = "Serial";
-  // Steps never wait for the device: the model may serialise commands and
-  // reply time-outs with them.
-  SerialisedCommands = true;
-}
+    : CmFramed(model, settings, ReplyTimeoutMs, PortError, ExchangeTable) {}
 
 CmParDl::~CmParDl() = default;
 
@@ -52,39 +59,9 @@ std::string CmParDl::ValueOfField(const uint8_t field[ValueFieldLength]) {
   return value;
 }
 
-void CmParDl::Open(CmConfig* config) {
-  try {
-    Config = config;
-    OpenPort();
-    ApplySettings();
-    ApplyReadWhatHasArrived();
-    State_ = Model.SwDl.HasData() ? Ready : NoList;
-  } catch (const ECommError& e) {
-    State_ = PortError;
-    History.Failure(e.what());
-    throw;
-  }
-}
+int8_t CmParDl::OpenedState() { return Model.SwDl.HasData() ? Ready : NoList; }
 
 void CmParDl::Log(const std::string& text) { Model.Host().LogWrite(text); }
-
-void CmParDl::SendRead() {
-  Link.EmptyInput();
-  const uint8_t data[2] = {static_cast<uint8_t>(ParNumber), static_cast<uint8_t>(ParNumber >> 8)};
-  Link.SendFrame(Frame::Address, CmdRead, data, 2);
-  // The reply time counts from when the request has left the line.
-  Model.StartReplyTimer(ReplyTimeoutMs + PendingWireMs());
-}
-
-bool CmParDl::Answer(uint8_t command, int length) {
-  uint8_t address = 0;
-  uint8_t received = 0;
-  int n = 0;
-  if (!Link.ReadFrame(address, received, AnswerData, n)) return false;
-  if (address != Frame::Address || received != command + 1 || n != length) return false;
-  Model.StopReplyTimer();
-  return true;
-}
 
 void CmParDl::StartRun() {
   Attempts = 0;
@@ -99,69 +76,48 @@ void CmParDl::StartRun() {
   if (found) Log(NumberColumn(ParNumber));
 }
 
-void CmParDl::Step() {
-  switch (State_.load()) {
-    case StartRequested:
-      StartRun();
-      break;
-    case SendReadPrevious:
-      SendRead();
-      State_ = WaitPrevious;
-      // A resend after a time-out adds nothing to the lists.
-      if (Attempts == 0) Model.SwDl.AppendParNumber(std::to_string(ParNumber));
-      break;
-    case WaitPrevious:
-      if (Answer(CmdRead, ReadAnswerLength)) {
-        State_ = SendWrite;
-        Attempts = 0;
-        const std::string previous = ValueOfField(AnswerData + 2);
-        Model.SwDl.AppendPreviousValue(previous);
-        Log(ValueColumn(previous) + "  ");
-      }
-      break;
-    case SendWrite: {
-      Link.EmptyInput();
-      // The number goes out as its low 16 bits; the parameter list only
-      // offers numbers that fit.
-      uint8_t data[2 + ValueFieldLength];
-      data[0] = static_cast<uint8_t>(ParNumber);
-      data[1] = static_cast<uint8_t>(ParNumber >> 8);
-      MakeValueField(FileValue, data + 2);
-      Link.SendFrame(Frame::Address, CmdWrite, data, sizeof data);
-      Model.StartReplyTimer(ReplyTimeoutMs + PendingWireMs());
-      State_ = WaitWrite;
-      // The log shows the whole file value, also when the wire carries 7 characters.
-      if (Attempts == 0) Log(ValueColumn(FileValue) + "  ");
-      break;
-    }
-    case WaitWrite:
-      if (Answer(CmdWrite, WriteAnswerLength)) {
-        State_ = SendReadNew;
-        Attempts = 0;
-      }
-      break;
-    case SendReadNew:
-      SendRead();
-      State_ = WaitNew;
-      break;
-    case WaitNew:
-      if (Answer(CmdRead, ReadAnswerLength)) {
-        Attempts = 0;
-        const bool found = Model.SwDl.NextParameter(ParNumber, ParNumber, FileValue);
-        State_ = found ? SendReadPrevious : Ready;
-        ++ParametersDone;
-        if (!found) History.Completed();
-        const std::string value = ValueOfField(AnswerData + 2);
-        Model.SwDl.AppendNewValue(value);
-        ResultsReady = true;
-        Log(ValueColumn(value) + "\r\n");
-        if (found) Log(NumberColumn(ParNumber));
-      }
-      break;
-    default:  // no list, ready, port error: nothing to do
-      break;
-  }
+void CmParDl::StepOther(int8_t state) {
+  if (state == StartRequested) StartRun();  // no list, ready, port error: nothing to do
 }
+
+int CmParDl::Request(int8_t sendState, uint8_t* data) {
+  // The number goes out as its low 16 bits; the parameter list only offers
+  // numbers that fit.
+  data[0] = static_cast<uint8_t>(ParNumber);
+  data[1] = static_cast<uint8_t>(ParNumber >> 8);
+  if (sendState != SendWrite) return 2;
+  MakeValueField(FileValue, data + 2);
+  return 2 + ValueFieldLength;
+}
+
+void CmParDl::Requested(int8_t sendState) {
+  if (Attempts > 0) return;  // a resend after a time-out adds nothing to the lists or the log
+  if (sendState == SendReadPrevious) Model.SwDl.AppendParNumber(std::to_string(ParNumber));
+  // The log shows the whole file value, also when the wire carries 7 characters.
+  if (sendState == SendWrite) Log(ValueColumn(FileValue) + "  ");
+}
+
+int8_t CmParDl::Answered(int8_t sendState, int8_t next) {
+  Attempts = 0;
+  if (sendState == SendReadPrevious) {
+    const std::string previous = ValueOfField(AnswerData + 2);
+    Model.SwDl.AppendPreviousValue(previous);
+    Log(ValueColumn(previous) + "  ");
+  } else if (sendState == SendReadNew) {
+    const bool found = Model.SwDl.NextParameter(ParNumber, ParNumber, FileValue);
+    next = found ? SendReadPrevious : Ready;
+    ++ParametersDone;
+    if (!found) History.Completed();
+    const std::string value = ValueOfField(AnswerData + 2);
+    Model.SwDl.AppendNewValue(value);
+    ResultsReady = true;
+    Log(ValueColumn(value) + "\r\n");
+    if (found) Log(NumberColumn(ParNumber));
+  }
+  return next;
+}
+
+void CmParDl::TimedOut(int8_t) { ++Attempts; }
 
 void CmParDl::Command(int code) {
   if (code == CmCommand::Stop) {
@@ -175,21 +131,6 @@ void CmParDl::Command(int code) {
     ParametersToSend = Model.SwDl.SendableParameterCount();
     State_ = StartRequested;
   }
-}
-
-int CmParDl::TimerEvent(int event) {
-  if (event != CmReplyTimerEvent) return event;
-  switch (State_.load()) {
-    case WaitPrevious:
-    case WaitWrite:
-    case WaitNew:
-      State_ = static_cast<int8_t>(State_ - 1);
-      ++Attempts;
-      break;
-    default:
-      break;
-  }
-  return event;
 }
 
 std::string CmParDl::StatusText() const {

@@ -8,11 +8,10 @@
 #include <cstdint>
 #include <string>
 
-#include "comm/Commbase.h"
-#include "comm/Commframe.h"
+#include "comm/Commframed.h"
 #include "comm/Runstatus.h"
 
-class CmParDl : public CmBase {
+class CmParDl : public CmFramed {
  public:
   enum State : int8_t {
     NoList = 0,
@@ -33,12 +32,8 @@ class CmParDl : public CmBase {
   CmParDl(TModel& model, PortSettings* settings);
   ~CmParDl() override;
 
-  void Open(CmConfig* config) override;
-  void Step() override;
   void UpdateStatus() override;
   void Command(int code) override;
-  int GetState() override { return State_; }
-  int TimerEvent(int event) override;
 
   // The status text of the current state; empty where none is published.
   std::string StatusText() const;
@@ -52,22 +47,19 @@ class CmParDl : public CmBase {
   static std::string ValueOfField(const uint8_t field[ValueFieldLength]);
 
  private:
-  void SendRead();  // the read request for the current parameter
-  // Reads the answer to the state's request: true for a frame from the device
-  // with the expected command and data length.
-  bool Answer(uint8_t command, int length);
+  int8_t OpenedState() override;
+  int Request(int8_t sendState, uint8_t* data) override;
+  void Requested(int8_t sendState) override;
+  int8_t Answered(int8_t sendState, int8_t next) override;
+  void TimedOut(int8_t sendState) override;
+  void StepOther(int8_t state) override;
   void StartRun();
   void Log(const std::string& text);
 
-  std::atomic<int8_t> State_{NoList};
   int32_t ParNumber = 0;
   std::string FileValue;
   int32_t Attempts = 0;
   std::atomic<bool> ResultsReady{false};
   int32_t ParametersDone = 0;    // read back in the run in progress
   int32_t ParametersToSend = 0;  // in the run in progress
-  CmRunHistory History;
-
-  TFrameLink Link;
-  uint8_t AnswerData[Frame::MaxData] = {};
 };

@@ -4,28 +4,11 @@
 #include "core/Host.h"
 #include "core/Model.h"
 
-CmParUl::CmParUl(TModel& model, PortSettings* settings) : CmBase(model, settings) {
-  Status().Medium = "Serial";
-  // Steps never wait for the device: the model serialises commands with them,
-  // so a start never clears the lines in the middle of a step's hand-over.
-  SerialisedCommands = true;
-}
+// The device sends plain lines and is never asked: no exchanges, no reply time.
+CmParUl::CmParUl(TModel& model, PortSettings* settings)
+    : CmFramed(model, settings, 0, PortError, {}) {}
 
 CmParUl::~CmParUl() = default;
-
-void CmParUl::Open(CmConfig* config) {
-  try {
-    Config = config;
-    OpenPort();
-    ApplySettings();
-    ApplyReadWhatHasArrived();
-    State_ = Idle;
-  } catch (const ECommError& e) {
-    State_ = PortError;
-    History.Failure(e.what());
-    throw;
-  }
-}
 
 void CmParUl::Command(int code) {
   if (code == CmCommand::StartReceiving && State_ == Idle) {
@@ -37,7 +20,7 @@ void CmParUl::Command(int code) {
     try {
       DiscardPendingInput(CommText::CouldNotReadEmpty);
     } catch (const ECommError& e) {
-      DeferredPortError = e.what();
+      DeferPortError(e);
     }
     Lines.Reset();  // a partial line of the last reception is dropped
     ReceiveCount = 0;
@@ -49,13 +32,8 @@ void CmParUl::Command(int code) {
   }
 }
 
-void CmParUl::Step() {
-  if (!DeferredPortError.empty()) {
-    const std::string message = std::move(DeferredPortError);
-    DeferredPortError.clear();
-    throw ECommError(message);
-  }
-  if (State_ != Receiving) return;
+void CmParUl::StepOther(int8_t state) {
+  if (state != Receiving) return;
   ReceiveCount = ReadPort(Receive, sizeof Receive, CommText::CouldNotRead);
   Lines.Take(Receive, ReceiveCount, [this](const std::string& line) {
     Model.SwDl.AddReceivedLine(line);

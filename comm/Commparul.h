@@ -9,38 +9,33 @@
 #include <cstdint>
 #include <string>
 
-#include "comm/Commbase.h"
+#include "comm/Commframed.h"
 #include "comm/Linecutter.h"
 #include "comm/Runstatus.h"
 
-class CmParUl : public CmBase {
+class CmParUl : public CmFramed {
  public:
   enum State : int8_t { Idle = 0, Receiving = 1, PortError = 2 };
 
   CmParUl(TModel& model, PortSettings* settings);
   ~CmParUl() override;
 
-  void Open(CmConfig* config) override;
-  void Step() override;
   void UpdateStatus() override;
   // 1 starts a reception in state 0 (input emptied, old lines cleared);
   // 0 ends it in state 1.
   void Command(int code) override;
-  int GetState() override { return State_; }
 
   std::string StatusText() const;
   // A reception is a run; ending it (code 0) completes it.
   CmRunStatus RunStatus() const;
 
  private:
-  std::atomic<int8_t> State_{Idle};
+  int8_t OpenedState() override { return Idle; }
+  void StepOther(int8_t state) override;  // every state: the channel sends nothing
+
   uint8_t Receive[256] = {};
   size_t ReceiveCount = 0;
   TLineCutter Lines;
   std::atomic<bool> LineReceived{false};
-  // An error of the input emptying done on the host thread by a start; the
-  // next Step raises it on the worker thread.
-  std::string DeferredPortError;
   int32_t LinesReceived = 0;  // in the reception in progress
-  CmRunHistory History;
 };

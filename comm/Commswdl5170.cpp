@@ -43,15 +43,27 @@ void PutLe32(uint8_t* at, uint32_t value) {
   for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
+// The exchanges of a run. Connect, read the revision, switch the rate, send
+// the unlock signature; then poll the device's status and send a block
+// whenever it takes one; after the last block poll until it takes the closing
+// frame, which is the signature exchange again. Where the device's status
+// byte or the end of the data chooses, the channel decides.
+// clang-format off
+constexpr CmExchange ExchangeTable[] = {
+    // send state                 command       answer length          next state
+    {CmSwDl5170::SendConnect,     CmdConnect,   ConnectAnswerLength,   CmSwDl5170::SendRevision},
+    {CmSwDl5170::SendRevision,    CmdRevision,  RevisionAnswerLength,  CmSwDl5170::SendBaudRate},
+    {CmSwDl5170::SendBaudRate,    CmdSetBaud,   SetBaudAnswerLength,   CmSwDl5170::SendSignature},
+    {CmSwDl5170::SendSignature,   CmdSignature, SignatureAnswerLength, CmExchange::Decided},
+    {CmSwDl5170::SendPoll,        CmdPoll,      PollAnswerLength,      CmExchange::Decided},
+    {CmSwDl5170::SendBlock,       CmdBlock,     BlockAnswerLength,     CmExchange::Decided},
+};
+// clang-format on
+
 }  // namespace
 
 CmSwDl5170::CmSwDl5170(TModel& model, PortSettings* settings)
-    : CmBase(model, settings), Link(Port, model.ReplyTimer()) {
-  Status().Medium = "Serial";
-  // Steps never wait for the device: the model may serialise commands and
-  // reply time-outs with them.
-  SerialisedCommands = true;
-}
+    : CmFramed(model, settings, ReplyTimeoutMs, PortError, ExchangeTable) {}
 
 CmSwDl5170::~CmSwDl5170() = default;
 
@@ -61,42 +73,14 @@ void CmSwDl5170::ApplySlowRate() {
   ApplySettings(&slow);
 }
 
-void CmSwDl5170::Open(CmConfig* config) {
-  try {
-    Config = config;
-    OpenPort();
-    ApplySlowRate();
-    ApplyReadWhatHasArrived();
-    State_ = Model.SwDl.HasData() ? Ready : NoImage;
-  } catch (const ECommError& e) {
-    State_ = PortError;
-    History.Failure(e.what());
-    throw;
-  }
-}
+void CmSwDl5170::ApplyLineSettings() { ApplySlowRate(); }
 
-void CmSwDl5170::Send(uint8_t command, const uint8_t* data, int count) {
-  Link.EmptyInput();
-  Link.SendFrame(Frame::Address, command, data, count);
-  // The reply time counts from when the request has left the line.
-  Model.StartReplyTimer(ReplyTimeoutMs + PendingWireMs());
-  State_ = static_cast<int8_t>(State_ + 1);
-}
+int8_t CmSwDl5170::OpenedState() { return Model.SwDl.HasData() ? Ready : NoImage; }
 
-bool CmSwDl5170::Answer(uint8_t command, int length) {
-  uint8_t address = 0;
-  uint8_t received = 0;
-  int n = 0;
-  if (!Link.ReadFrame(address, received, AnswerData, n)) return false;
-  if (address != Frame::Address || received != command + 1 || n != length) return false;
-  Model.StopReplyTimer();
-  return true;
-}
-
-void CmSwDl5170::SendSignatureFrame() {
+int CmSwDl5170::SignatureFrame(uint8_t* data) const {
   // Before the data the unlock signature with final byte 0; after the data
   // (the closing frame) forty zero bytes and final byte 1.
-  uint8_t data[SignatureLength] = {};
+  for (int i = 0; i < SignatureLength; ++i) data[i] = 0;
   if (!Done) {
     for (int i = 0; i < 8; ++i) {
       PutLe32(data + 5 * i, UnlockSignature[i].Address);
@@ -104,7 +88,7 @@ void CmSwDl5170::SendSignatureFrame() {
     }
   }
   data[SignatureLength - 1] = Done ? 1 : 0;
-  Send(CmdSignature, data, SignatureLength);
+  return SignatureLength;
 }
 
 bool CmSwDl5170::FetchNextBlock() {
@@ -135,57 +119,29 @@ bool CmSwDl5170::FetchNextBlock() {
   return true;
 }
 
-void CmSwDl5170::AfterDeviceStatus() {
-  if (Done) {
-    State_ = (DeviceStatus & TakesClosingFrame) ? SendSignature : SendPoll;
-  } else if (DeviceStatus & TakesBlock) {
-    State_ = FetchNextBlock() ? SendBlock : SendPoll;
-  } else {
-    State_ = SendPoll;
-  }
+int8_t CmSwDl5170::AfterDeviceStatus() {
+  if (Done) return (DeviceStatus & TakesClosingFrame) ? SendSignature : SendPoll;
+  if (DeviceStatus & TakesBlock) return FetchNextBlock() ? SendBlock : SendPoll;
+  return SendPoll;
 }
 
-void CmSwDl5170::Step() {
-  if (!DeferredPortError.empty()) {
-    const std::string message = std::move(DeferredPortError);
-    DeferredPortError.clear();
-    throw ECommError(message);
-  }
-  switch (State_.load()) {
-    case StartRequested:
-      Image = Model.SwDl.CurrentImage();
-      CurrentAddress = ImageStart;
-      Done = false;
-      Attempts = 0;
-      ClosingAtSlowRate = false;
-      ClosingRateChange = false;
-      State_ = SendConnect;
-      break;
-    case SendConnect:
-      Send(CmdConnect, nullptr, 0);
-      break;
-    case WaitConnect:
-      if (Answer(CmdConnect, ConnectAnswerLength)) State_ = SendRevision;
-      break;
-    case SendRevision:
-      Send(CmdRevision, nullptr, 0);
-      break;
-    case WaitRevision:
-      if (Answer(CmdRevision, RevisionAnswerLength)) State_ = SendBaudRate;
-      break;
-    case SendBaudRate: {
+void CmSwDl5170::StepOther(int8_t state) {
+  if (state != StartRequested) return;  // no image, ready, port error: nothing to do
+  Image = Model.SwDl.CurrentImage();
+  CurrentAddress = ImageStart;
+  Done = false;
+  Attempts = 0;
+  ClosingAtSlowRate = false;
+  ClosingRateChange = false;
+  State_ = SendConnect;
+}
+
+int CmSwDl5170::Request(int8_t sendState, uint8_t* data) {
+  switch (sendState) {
+    case SendBaudRate:
       // Request and answer still travel at 1200 baud.
-      uint8_t data[4];
       PutLe32(data, static_cast<uint32_t>(Settings->BaudRate));
-      Send(CmdSetBaud, data, 4);
-      break;
-    }
-    case WaitBaudRate:
-      if (Answer(CmdSetBaud, SetBaudAnswerLength)) {
-        ApplySettings(Settings);
-        State_ = SendSignature;
-      }
-      break;
+      return 4;
     case SendSignature:
       if (ClosingRateChange) {
         ClosingRateChange = false;
@@ -194,45 +150,39 @@ void CmSwDl5170::Step() {
         else
           ApplySettings(Settings);
       }
-      SendSignatureFrame();
-      break;
-    case WaitSignature:
-      if (Answer(CmdSignature, SignatureAnswerLength)) {
-        if (Done) {
-          StatusChanged = true;
-          ++DoneCount;
-          History.Completed();
-          ApplySlowRate();
-          Image.reset();
-          State_ = Ready;
-        } else {
-          State_ = SendPoll;
-        }
-      }
-      break;
-    case SendPoll:
-      Send(CmdPoll, nullptr, 0);
-      break;
-    case WaitPoll:
-      if (Answer(CmdPoll, PollAnswerLength)) {
-        DeviceStatus = AnswerData[0];
-        AfterDeviceStatus();
-      }
-      break;
+      return SignatureFrame(data);
     case SendBlock:
       // The block buffer is unchanged since the block was fetched, so a
       // resend after a time-out sends the same bytes.
-      Send(CmdBlock, BlockBuffer, 4 + BlockLength);
-      break;
-    case WaitBlock:
-      if (Answer(CmdBlock, BlockAnswerLength)) {
-        DeviceStatus = AnswerData[1];
-        // Done is clear here: a block is only sent while data is left.
-        AfterDeviceStatus();
-      }
-      break;
-    default:  // no image, ready, port error: nothing to do
-      break;
+      std::copy(BlockBuffer, BlockBuffer + 4 + BlockLength, data);
+      return 4 + BlockLength;
+    default:  // connect, revision, poll: no data
+      return 0;
+  }
+}
+
+int8_t CmSwDl5170::Answered(int8_t sendState, int8_t next) {
+  switch (sendState) {
+    case SendBaudRate:
+      ApplySettings(Settings);
+      return next;
+    case SendSignature:
+      if (!Done) return SendPoll;
+      StatusChanged = true;
+      ++DoneCount;
+      History.Completed();
+      ApplySlowRate();
+      Image.reset();
+      return Ready;
+    case SendPoll:
+      DeviceStatus = AnswerData[0];
+      return AfterDeviceStatus();
+    case SendBlock:
+      DeviceStatus = AnswerData[1];
+      // Done is clear here: a block is only sent while data is left.
+      return AfterDeviceStatus();
+    default:
+      return next;
   }
 }
 
@@ -255,7 +205,7 @@ void CmSwDl5170::Command(int code) {
     try {
       ApplySlowRate();
     } catch (const ECommError& e) {
-      DeferredPortError = e.what();
+      DeferPortError(e);
     }
   } else if (code == CmCommand::Start) {
     if (State_ != Ready) return;
@@ -265,31 +215,14 @@ void CmSwDl5170::Command(int code) {
   }
 }
 
-int CmSwDl5170::TimerEvent(int event) {
-  if (event != CmReplyTimerEvent) return event;
+void CmSwDl5170::TimedOut(int8_t sendState) {
   // The request that timed out goes out again.
-  switch (State_.load()) {
-    case WaitConnect:
-      ++Attempts;
-      State_ = SendConnect;
-      break;
-    case WaitSignature:
-      if (Done) {
-        ClosingAtSlowRate = !ClosingAtSlowRate;
-        ClosingRateChange = true;
-      }
-      State_ = SendSignature;
-      break;
-    case WaitRevision:
-    case WaitBaudRate:
-    case WaitPoll:
-    case WaitBlock:
-      State_ = static_cast<int8_t>(State_ - 1);
-      break;
-    default:
-      break;
+  if (sendState == SendConnect) {
+    ++Attempts;
+  } else if (sendState == SendSignature && Done) {
+    ClosingAtSlowRate = !ClosingAtSlowRate;
+    ClosingRateChange = true;
   }
-  return event;
 }
 
 std::string CmSwDl5170::StatusText() const {

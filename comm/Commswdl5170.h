@@ -11,13 +11,12 @@
 #include <memory>
 #include <string>
 
-#include "comm/Commbase.h"
-#include "comm/Commframe.h"
+#include "comm/Commframed.h"
 #include "comm/Runstatus.h"
 
 class HexFile;
 
-class CmSwDl5170 : public CmBase {
+class CmSwDl5170 : public CmFramed {
  public:
   // One state per protocol step; sending states are even, the waiting state
   // of each request is the one after it.
@@ -48,12 +47,8 @@ class CmSwDl5170 : public CmBase {
   CmSwDl5170(TModel& model, PortSettings* settings);
   ~CmSwDl5170() override;
 
-  void Open(CmConfig* config) override;
-  void Step() override;
   void UpdateStatus() override;
   void Command(int code) override;
-  int GetState() override { return State_; }
-  int TimerEvent(int event) override;
 
   // The status and progress texts of the current state.
   std::string StatusText() const;
@@ -61,19 +56,21 @@ class CmSwDl5170 : public CmBase {
   CmRunStatus RunStatus() const;
 
  private:
-  void Send(uint8_t command, const uint8_t* data, int count);
-  // Reads the answer frame of the state's request: true for a frame from the
-  // device with the expected command and data length.
-  bool Answer(uint8_t command, int length);
-  void SendSignatureFrame();
+  void ApplyLineSettings() override;  // a run connects at 1200 baud
+  int8_t OpenedState() override;
+  int Request(int8_t sendState, uint8_t* data) override;
+  int8_t Answered(int8_t sendState, int8_t next) override;
+  void TimedOut(int8_t sendState) override;
+  void StepOther(int8_t state) override;
+  // The unlock signature before the data, the closing frame after it.
+  int SignatureFrame(uint8_t* data) const;
   // Scans the image from CurrentAddress for the next block; false (and the
   // done flag set) when no data is left.
   bool FetchNextBlock();
   // After a poll or block answer: the next block, a poll, or the closing frame.
-  void AfterDeviceStatus();
+  int8_t AfterDeviceStatus();
   void ApplySlowRate();  // the port back to 1200 baud, parity as configured
 
-  std::atomic<int8_t> State_{NoImage};
   int32_t CurrentAddress = ImageStart;
   bool Done = false;
   int32_t BlockLength = 0;
@@ -86,12 +83,6 @@ class CmSwDl5170 : public CmBase {
   // out goes out again at the other of the two rates, in turn.
   bool ClosingAtSlowRate = false;
   bool ClosingRateChange = false;  // set by the time-out, done by the next send
-  // An error of a port call made on the host thread (re-applying 1200 baud in
-  // Command); the next Step raises it on the worker thread.
-  std::string DeferredPortError;
-  CmRunHistory History;
 
   std::shared_ptr<const HexFile> Image;  // the image of the run in progress
-  TFrameLink Link;
-  uint8_t AnswerData[Frame::MaxData] = {};
 };

@@ -68,10 +68,7 @@ void TCommThread::run() {
   std::string error;
   try {
     while (!Terminated) {
-      {
-        std::lock_guard<std::mutex> lock(Channel->StepLock);
-        Channel->Step();
-      }
+      Channel->RunStep();
       if (Channel->HasUpdate()) {
         OnHostThread([this] { Channel->UpdateStatus(); });
         QThread::msleep(1);

@@ -1,7 +1,6 @@
 #include "core/Model.h"
 
 #include <QCoreApplication>
-#include <mutex>
 
 #include "files/Inifile.h"
 #include "comm/Channelcodes.h"
@@ -84,13 +83,7 @@ void TModel::StopCommunication() {
 }
 
 void TModel::ChannelCommand(int code) {
-  if (!Channel) return;
-  if (Channel->SerialisedCommands) {
-    std::lock_guard<std::mutex> lock(Channel->StepLock);
-    Channel->Command(code);
-  } else {
-    Channel->Command(code);
-  }
+  if (Channel) Channel->RunCommand(code);
 }
 
 void TModel::SendCommand(int code) {
@@ -150,28 +143,19 @@ void TModel::StopReplyTimer() { tmCommTimeout.Stop(); }
 
 void TModel::ReplyTimeout() {
   tmCommTimeout.Stop();
-  if (!Channel) return;
-  if (Channel->SerialisedCommands) {
-    std::lock_guard<std::mutex> lock(Channel->StepLock);
-    Channel->TimerEvent(CmReplyTimerEvent);
-  } else {
-    Channel->TimerEvent(CmReplyTimerEvent);
-  }
+  if (Channel) Channel->RunTimerEvent(CmReplyTimerEvent);
 }
 
 void TModel::ReplyTimerExpired(uint64_t generation) {
   if (!Channel) return;
-  if (Channel->SerialisedCommands) {
-    // The answer may have come while this expiry waited for the step in
-    // progress; the step then disarmed or re-armed the timer and the expiry
-    // no longer belongs to the request the channel waits for.
-    std::lock_guard<std::mutex> lock(Channel->StepLock);
-    if (generation != tmCommTimeout.Generation()) return;
+  // The answer may have come while this expiry waited for the step in
+  // progress; the step then disarmed or re-armed the timer and the expiry no
+  // longer belongs to the request the channel waits for.
+  Channel->RunTimerEvent(CmReplyTimerEvent, [this, generation] {
+    if (generation != tmCommTimeout.Generation()) return false;
     tmCommTimeout.Stop();
-    Channel->TimerEvent(CmReplyTimerEvent);
-  } else {
-    ReplyTimeout();
-  }
+    return true;
+  });
 }
 
 int TModel::ChannelState() const { return Channel ? Channel->GetState() : -1; }

@@ -3,6 +3,8 @@
 // in a step.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "comm/Commnone.h"
@@ -130,6 +132,36 @@ TEST(CommThread, ModelDestructorStopsARunningThreadWithoutDeadlock) {
   host.ModelPtr.reset();  // the thread is still running here
   host.Model = nullptr;
   SUCCEED();
+}
+
+// A reply-timer expiry that waited for the step in progress, while that step
+// re-armed the timer for a new request, belongs to the old request: the
+// channel never sees it. An expiry of the armed timer reaches the channel.
+TEST(CommThread, ReplyTimerExpiryMadeStaleByTheStepInProgressIsDropped) {
+  RecordingHost host;
+  std::atomic<int> plan{0};  // 1: arm, expire during the step, re-arm; 2: arm only
+  host.Install([&host, &plan](TProbeChannel& channel) {
+    channel.DuringStep = [&host, &plan] {
+      const int what = plan.exchange(0);
+      if (what == 0) return;
+      host.ModelPtr->StartReplyTimer(10);
+      if (what == 2) return;
+      // The expiry comes while this step holds the channel.
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      host.ModelPtr->StartReplyTimer(60000);
+    };
+  });
+  ASSERT_TRUE(RunUntil([&] { return host.Current()->Steps > 0; }));
+
+  plan = 1;
+  ASSERT_TRUE(RunUntil([&] { return plan == 0; }));
+  RunFor(300);
+  EXPECT_EQ(host.Current()->TimerEvents, 0) << "a stale expiry reached the channel";
+
+  plan = 2;
+  EXPECT_TRUE(RunUntil([&] { return host.Current()->TimerEvents == 1; }));
+  host.ModelPtr->StopReplyTimer();
+  host.Shutdown();
 }
 
 // ---- nothing waits for ever ----

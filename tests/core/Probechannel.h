@@ -1,8 +1,10 @@
 // A channel for the core tests: counts its steps and records the commands
-// and timer events it receives; can be told to fail in Open or in a step.
+// and timer events it receives; can be told to fail in Open or in a step, or
+// to do something inside its steps.
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <stdexcept>
 #include <vector>
@@ -16,7 +18,7 @@ class TProbeChannel : public CmBase {
   explicit TProbeChannel(TModel& model, PortSettings* settings = nullptr)
       : CmBase(model, settings) {
     Status().Medium = "Serial";
-    SerialisedCommands = true;
+    SerialiseCommands();
   }
 
   void Open(CmConfig* config) override {
@@ -24,6 +26,7 @@ class TProbeChannel : public CmBase {
     if (FailOpen) throw ECommError(CommText::InvalidHandle);
   }
   void Step() override {
+    if (DuringStep) DuringStep();
     ++Steps;
     if (FailStepAt > 0 && Steps == FailStepAt) throw ECommError(CommText::CouldNotRead);
   }
@@ -52,6 +55,7 @@ class TProbeChannel : public CmBase {
   int FailStepAt = 0;
   int FailUpdateAt = 0;            // UpdateStatus throws an error that is no port error
   bool AskForStateChange = false;  // UpdateStatus calls the view's StateChanged
+  std::function<void()> DuringStep;  // runs inside every step, under the step lock
   std::atomic<int> State{0};
   std::atomic<int> Steps{0};
   std::atomic<int> Updates{0};
