@@ -7,7 +7,7 @@
 #include "cli/Cliini.h"
 #include "cli/Cliport.h"
 #include "comm/Portmap.h"
-#include "comm/Serialport.h"
+#include "comm/Linesettings.h"
 
 namespace {
 
@@ -16,8 +16,8 @@ namespace {
 bool SettingsUsable(int baud, char parity) {
   char text[80];
   std::snprintf(text, sizeof text, "baud=%ld parity=%c data=8 stop=1", static_cast<long>(baud), parity);
-  PortDcb dcb;
-  return TSerialPort::BuildDcb(text, dcb);
+  LineSettings settings;
+  return ParseLineSettings(text, settings);
 }
 
 }  // namespace

@@ -3,10 +3,15 @@
 #include <chrono>
 #include <cstdio>
 
+#include "comm/Portfactory.h"
 #include "comm/Portmap.h"
 
 CmBase::CmBase(TModel& model, PortSettings* settings)
-    : Model(model), StatusRecord(std::make_unique<CmStatus>()), Settings(settings) {}
+    : Model(model),
+      StatusRecord(std::make_unique<CmStatus>()),
+      Settings(settings),
+      OwnedPort(MakeSerialPort()),
+      Port(*OwnedPort) {}
 
 CmBase::~CmBase() { ClosePort(); }
 
@@ -57,17 +62,17 @@ void CmBase::OpenPort() {
 void CmBase::ApplySettings() { ApplySettings(Settings); }
 
 void CmBase::ApplySettings(const PortSettings* settings) {
-  PortDcb dcb;
-  if (!Port.GetSettings(dcb)) throw ECommError(CommText::CouldNotGetSettings);
   char text[80];
   std::snprintf(text, sizeof text, "baud=%ld parity=%c data=8 stop=1",
                 static_cast<long>(settings->BaudRate), settings->Parity);
   // An empty parity value holds the character code 0, which ends the text
   // early; the text then no longer parses and is refused as invalid.
-  if (!TSerialPort::BuildDcb(text, dcb)) throw ECommError(CommText::InvalidSettings);
-  dcb.EventChar = Settings ? Settings->EventChar : settings->EventChar;
-  if (!Port.SetSettings(dcb))
-    throw ECommError(Port.RateRefused() ? CommText::InvalidSettings : CommText::CouldNotApplySettings);
+  switch (Port.Configure(text, Settings ? Settings->EventChar : settings->EventChar)) {
+    case PortSettingsResult::Applied: return;
+    case PortSettingsResult::CouldNotGet: throw ECommError(CommText::CouldNotGetSettings);
+    case PortSettingsResult::Invalid: throw ECommError(CommText::InvalidSettings);
+    case PortSettingsResult::CouldNotApply: throw ECommError(CommText::CouldNotApplySettings);
+  }
 }
 
 void CmBase::ApplyTimeouts() {
@@ -103,7 +108,7 @@ void CmBase::DiscardPendingInput(const char* errorText) {
 }
 
 int CmBase::PendingWireMs() const {
-  const auto left = Port.SentUntil() - TSerialPort::Clock::now();
+  const auto left = Port.SentUntil() - Port.Clock().Now();
   if (left.count() <= 0) return 0;
   return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
 }

@@ -82,6 +82,8 @@ class CmBase {
   // timer armed after a write adds them, so that it counts from then.
   int PendingWireMs() const;
   void ClosePort();
+  // The clock of the port: the channel's own pauses and waits go by it.
+  TClock& Clock() const { return Port.Clock(); }
 
   TModel& Model;
   std::atomic<bool> AbortRequest{false};
@@ -90,9 +92,12 @@ class CmBase {
   std::unique_ptr<CmStatus> StatusRecord;
   CmConfig* Config = nullptr;
   PortSettings* Settings;
-  TSerialPort Port;
 
  private:
   std::mutex StepLock;
   bool SerialisedCommands = false;
+  std::unique_ptr<TSerialPort> OwnedPort;  // from the port factory
+
+ protected:
+  TSerialPort& Port;
 };

@@ -450,13 +450,11 @@ void CmSwDl7310::Advance(int8_t next) {
 void CmSwDl7310::WaitForRouteRelease() {
   // The device counts the silence from the last byte on the line, whichever
   // way it went: a long read-back keeps the route as much as a command does.
-  const auto quiet = std::chrono::steady_clock::now() - Port.LastLineActivity();
-  const auto wanted = std::chrono::milliseconds(RouteReleaseMs);
-  if (quiet < wanted) std::this_thread::sleep_for(wanted - quiet);
+  Clock().SleepUntil(Port.LastLineActivity() + std::chrono::milliseconds(RouteReleaseMs));
   LineMayBeRouted = false;
 }
 
-void CmSwDl7310::Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void CmSwDl7310::Pause(int ms) { Clock().Sleep(std::chrono::milliseconds(ms)); }
 
 void CmSwDl7310::LogLine(const std::string& text) {
   History.Failure(text);

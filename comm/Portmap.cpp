@@ -5,7 +5,7 @@
 #include <string>
 
 #include "files/Inifile.h"
-#include "comm/Serialport.h"
+#include "comm/Portfactory.h"
 
 namespace {
 
@@ -87,6 +87,5 @@ std::map<int, std::string> ReadComOverrides(const TIniFile& ini) {
 bool ComPortOpens(int number) {
   std::string path = ComDevicePath(number);
   if (path.empty()) return false;
-  TSerialPort port;
-  return port.Open(path);  // closed again by the destructor
+  return MakeSerialPort()->Open(path);  // closed again by the destructor
 }

@@ -9,7 +9,7 @@
 
 #include "files/Inifile.h"
 #include "comm/Portmap.h"
-#include "comm/Serialport.h"
+#include "comm/Termiosport.h"
 #include "tests/support/Pty.h"
 
 namespace {
@@ -95,7 +95,7 @@ TEST_F(PortmapTest, PortHeldOpenIsNotOffered) {
   TestPty pty;
   ASSERT_TRUE(pty.IsOpen());
   SetComOverrides({{3, pty.SlavePath()}});
-  TSerialPort holder;
+  TTermiosPort holder;
   ASSERT_TRUE(holder.Open(ComDevicePath(3)));
   EXPECT_FALSE(ComPortOpens(3));
   holder.Close();

@@ -16,7 +16,7 @@
 
 #include "comm/Portholder.h"
 #include "comm/Portopenfault.h"
-#include "comm/Serialport.h"
+#include "comm/Termiosport.h"
 #include "tests/support/Pty.h"
 
 extern char** environ;
@@ -74,7 +74,7 @@ TEST(PortOpen, MissingDeviceAndFilesThatAreNoSerialPortSayWhy) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Path);
-    TSerialPort port;
+    TTermiosPort port;
     EXPECT_FALSE(port.Open(c.Path));
     EXPECT_FALSE(port.IsOpen());
     EXPECT_EQ(port.OpenFailure().Fault, c.Fault);
@@ -97,7 +97,7 @@ TEST(PortOpen, NoPermissionTellsToJoinTheDialoutGroup) {
     } else if (chmod(pty.SlavePath().c_str(), 0) != 0) {
       _exit(98);
     }
-    TSerialPort port;
+    TTermiosPort port;
     _exit(port.Open(pty.SlavePath()) ? 97 : static_cast<int>(port.OpenFailure().Fault));
   }
   int status = 0;
@@ -121,7 +121,7 @@ TEST(PortOpen, APortAnotherProgramAlreadyHasOpenIsRefusedNamingIt) {
   ASSERT_GT(other.Pid, 0);
   ASSERT_TRUE(other.Holds(pty.SlavePath()));
 
-  TSerialPort port;
+  TTermiosPort port;
   EXPECT_FALSE(port.Open(pty.SlavePath()));
   EXPECT_EQ(port.OpenFailure().Fault, PortOpenFault::HeldByOther);
   EXPECT_EQ(port.OpenFailure().HolderPid, other.Pid);
@@ -145,7 +145,7 @@ TEST(PortOpen, TheDeviceEndOfAPseudoTerminalDoesNotCountAsAHolder) {
   if (child == 0) {
     // The child has master and slave of this process (inherited) and opens
     // the port: this process is the device end.
-    TSerialPort port;
+    TTermiosPort port;
     _exit(port.Open(pty.SlavePath()) ? 0 : 1);
   }
   int status = 0;
@@ -172,7 +172,7 @@ TEST(PortOpen, UucpLockFilesAreHonouredAndTaken) {
     file << text;
   };
   writeLock(locker.Pid);
-  TSerialPort port;
+  TTermiosPort port;
   EXPECT_FALSE(port.Open(pty.SlavePath()));
   EXPECT_EQ(port.OpenFailure().Fault, PortOpenFault::HeldByOther);
   EXPECT_EQ(port.OpenFailure().HolderPid, locker.Pid);

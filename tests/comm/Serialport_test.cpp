@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "comm/Serialport.h"
+#include "comm/Termiosport.h"
 #include "tests/support/Pty.h"
 
 namespace {
@@ -42,7 +42,7 @@ bool SameDcb(const PortDcb& a, const PortDcb& b) {
 }
 
 // Waits until input is waiting at the port (the master's bytes crossed over).
-bool InputWaiting(const TSerialPort& port, int timeoutMs = 5000) {
+bool InputWaiting(const TTermiosPort& port, int timeoutMs = 5000) {
   pollfd entry{port.Handle(), POLLIN, 0};
   return poll(&entry, 1, timeoutMs) == 1 && (entry.revents & POLLIN);
 }
@@ -55,18 +55,18 @@ class SerialPortTest : public ::testing::Test {
     ASSERT_TRUE(Port.Open(Pty.SlavePath()));
     PortDcb dcb;
     ASSERT_TRUE(Port.GetSettings(dcb));
-    ASSERT_TRUE(TSerialPort::BuildDcb("baud=9600 parity=N data=8 stop=1", dcb));
+    ASSERT_TRUE(TTermiosPort::BuildDcb("baud=9600 parity=N data=8 stop=1", dcb));
     ASSERT_TRUE(Port.SetSettings(dcb));
   }
 
   TestPty Pty;
-  TSerialPort Port;
+  TTermiosPort Port;
 };
 
 // ---- open ----
 
 TEST(SerialPortOpen, MissingDeviceFailsAndLeavesThePortClosed) {
-  TSerialPort port;
+  TTermiosPort port;
   EXPECT_FALSE(port.Open("/dev/qmss-no-such-port"));
   EXPECT_FALSE(port.IsOpen());
   EXPECT_EQ(port.Handle(), -1);
@@ -84,7 +84,7 @@ TEST(SerialPortOpen, MissingDeviceFailsAndLeavesThePortClosed) {
 }
 
 TEST_F(SerialPortTest, SecondOpenInThisProcessFailsUntilTheFirstCloses) {
-  TSerialPort second;
+  TTermiosPort second;
   EXPECT_FALSE(second.Open(Pty.SlavePath()));
   EXPECT_FALSE(second.IsOpen());
   EXPECT_TRUE(Port.IsOpen()) << "the failed open must leave the owner alone";
@@ -100,7 +100,7 @@ TEST_F(SerialPortTest, OpenFromAnotherProcessFails) {
   pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-    TSerialPort port;
+    TTermiosPort port;
     _exit(port.Open(Pty.SlavePath()) ? 1 : 0);
   }
   int status = 0;
@@ -158,7 +158,7 @@ TEST(SerialPortBuildDcb, ParsesTheSettingsTextOrLeavesTheDcbUnchanged) {
     before.EventChar = 0x02;
     PortDcb dcb = before;
 
-    ASSERT_EQ(TSerialPort::BuildDcb(c.Text, dcb), c.Accepted);
+    ASSERT_EQ(TTermiosPort::BuildDcb(c.Text, dcb), c.Accepted);
     if (!c.Accepted) {
       EXPECT_TRUE(SameDcb(dcb, before));
       continue;
@@ -186,7 +186,7 @@ TEST(SerialPortBuildDcb, RatesWithoutASpeedConstantAreMarkedForSettingAsTheyAre)
   for (int32_t baud : {14400, 28800, 56000, 128000, 256000, 1234}) {
     SCOPED_TRACE(baud);
     PortDcb dcb;
-    ASSERT_TRUE(TSerialPort::BuildDcb("baud=" + std::to_string(baud) + " parity=E data=8 stop=1", dcb));
+    ASSERT_TRUE(TTermiosPort::BuildDcb("baud=" + std::to_string(baud) + " parity=E data=8 stop=1", dcb));
     EXPECT_EQ(dcb.BaudRate, baud);
     EXPECT_EQ(cfgetospeed(&dcb.Tio) & CBAUD, static_cast<speed_t>(0010000)) << "the kernel's BOTHER";
   }
@@ -204,7 +204,7 @@ TEST_F(SerialPortTest, AppliedBaudRatesReadBack) {
     SCOPED_TRACE(text);
     PortDcb dcb;
     ASSERT_TRUE(Port.GetSettings(dcb));
-    ASSERT_TRUE(TSerialPort::BuildDcb(text, dcb));
+    ASSERT_TRUE(TTermiosPort::BuildDcb(text, dcb));
     ASSERT_TRUE(Port.SetSettings(dcb));
     PortDcb back;
     ASSERT_TRUE(Port.GetSettings(back));
@@ -224,7 +224,7 @@ TEST_F(SerialPortTest, ParityOnAPseudoTerminalIsAccepted) {
     SCOPED_TRACE(text);
     PortDcb dcb;
     ASSERT_TRUE(Port.GetSettings(dcb));
-    ASSERT_TRUE(TSerialPort::BuildDcb(text, dcb));
+    ASSERT_TRUE(TTermiosPort::BuildDcb(text, dcb));
     EXPECT_TRUE(Port.SetSettings(dcb));
     PortDcb back;
     ASSERT_TRUE(Port.GetSettings(back));
@@ -239,7 +239,7 @@ TEST_F(SerialPortTest, RefusedSettingsTextLeavesThePortAsItWas) {
                                   std::string("baud=19200 parity=\0 data=8 stop=1", 33)}) {
     PortDcb dcb;
     ASSERT_TRUE(Port.GetSettings(dcb));
-    EXPECT_FALSE(TSerialPort::BuildDcb(text, dcb));
+    EXPECT_FALSE(TTermiosPort::BuildDcb(text, dcb));
     // Applying what is left is applying the old settings.
     EXPECT_TRUE(Port.SetSettings(dcb));
   }
@@ -328,7 +328,7 @@ TEST(SerialPortHangUp, ClosedDeviceSideFailsTheRead) {
   for (const PortTimeouts& timeouts : {ReadAtOnce(), ReadWithin(0, 1000)}) {
     TestPty pty;
     ASSERT_TRUE(pty.IsOpen());
-    TSerialPort port;
+    TTermiosPort port;
     ASSERT_TRUE(port.Open(pty.SlavePath()));
     ASSERT_TRUE(port.SetTimeouts(timeouts));
     pty.CloseMaster();
@@ -346,7 +346,7 @@ TEST(SerialPortHangUp, ClosedDeviceSideFailsTheRead) {
 TEST_F(SerialPortTest, ReadTimeoutCountsFromWhenTheWrittenBytesHaveLeft) {
   PortDcb dcb;
   ASSERT_TRUE(Port.GetSettings(dcb));
-  ASSERT_TRUE(TSerialPort::BuildDcb("baud=1200 parity=N data=8 stop=1", dcb));
+  ASSERT_TRUE(TTermiosPort::BuildDcb("baud=1200 parity=N data=8 stop=1", dcb));
   ASSERT_TRUE(Port.SetSettings(dcb));
   ASSERT_TRUE(Port.SetTimeouts(ReadWithin(0, 100)));
   const std::vector<uint8_t> frame(120, 0x55);

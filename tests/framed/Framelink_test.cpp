@@ -8,7 +8,7 @@
 
 #include "comm/Commerror.h"
 #include "comm/Commframe.h"
-#include "comm/Serialport.h"
+#include "comm/Termiosport.h"
 #include "core/Replytimer.h"
 #include "tests/framed/Frames.h"
 #include "tests/support/Pty.h"
@@ -28,7 +28,7 @@ class FrameLinkTest : public ::testing::Test {
     ASSERT_TRUE(Port.Open(Pty.SlavePath()));
     PortDcb dcb;
     ASSERT_TRUE(Port.GetSettings(dcb));
-    ASSERT_TRUE(TSerialPort::BuildDcb("baud=115200 parity=N data=8 stop=1", dcb));
+    ASSERT_TRUE(TTermiosPort::BuildDcb("baud=115200 parity=N data=8 stop=1", dcb));
     ASSERT_TRUE(Port.SetSettings(dcb));
     ASSERT_TRUE(Port.SetTimeouts(PortTimeouts{PortTimeouts::MaxDword, 0, 0, 0, 0}));
   }
@@ -52,7 +52,7 @@ class FrameLinkTest : public ::testing::Test {
   static void Settle() { std::this_thread::sleep_for(std::chrono::milliseconds(50)); }
 
   TestPty Pty;
-  TSerialPort Port;
+  TTermiosPort Port;
   TReplyTimer Timer{[](uint64_t) {}};
   TFrameLink Link{Port, Timer};
   // One answer buffer, as a channel has: a frame's data lands in it as it arrives.

@@ -12,8 +12,8 @@
 // flag (bit 4); the size bytes follow (each one read: 0 returns nothing, n
 // returns up to n bytes, used in turn); the rest is the stream.
 //
-// The port is a link-time fake: this file defines the TSerialPort calls the
-// frame link makes, and comm/Serialport.cpp is not linked.
+// The port is a fake serial port that hands out the stream and keeps what is
+// written.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -134,9 +134,21 @@ void CheckRoundTrip(TFrameLink& link, const uint8_t* s, size_t n) {
 
 }  // namespace
 
-TSerialPort::~TSerialPort() = default;
+class TFakePort : public TSerialPort {
+ public:
+  TFakePort() : TSerialPort(SystemClock()) {}
+  bool Open(const std::string&) override { return true; }
+  bool IsOpen() const override { return true; }
+  int Handle() const override { return 0; }
+  void Close() override {}
+  PortSettingsResult Configure(const std::string&, char) override { return PortSettingsResult::Applied; }
+  bool Read(uint8_t* buffer, size_t count, size_t& got) override;
+  bool Write(const uint8_t* data, size_t count, size_t& written) override;
+  bool Flush() override { return true; }
+  bool DiscardInput() override { return true; }
+};
 
-bool TSerialPort::Read(uint8_t* buffer, size_t count, size_t& got) {
+bool TFakePort::Read(uint8_t* buffer, size_t count, size_t& got) {
   got = 0;
   if (Line.Exhausted()) return true;
   size_t want = Line.SizeCount ? Line.Sizes[Line.Reads++ % Line.SizeCount] : count;
@@ -153,13 +165,11 @@ bool TSerialPort::Read(uint8_t* buffer, size_t count, size_t& got) {
   return true;
 }
 
-bool TSerialPort::Write(const uint8_t* data, size_t count, size_t& written) {
+bool TFakePort::Write(const uint8_t* data, size_t count, size_t& written) {
   Line.Written.insert(Line.Written.end(), data, data + count);
   written = count;
   return true;
 }
-
-bool TSerialPort::Flush() { return true; }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
@@ -169,7 +179,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const size_t streamSize = size - 1 - sizeCount;
 
   static TReplyTimer timer([](uint64_t) {});
-  TSerialPort port;
+  TFakePort port;
   TFrameLink link(port, timer);
   Line.Reset(stream, streamSize, data + 1, sizeCount);
   size_t resumeAt = streamSize, framesBefore = 0;

@@ -1,20 +1,25 @@
 #include "tests/k7310/Scripteddevice.h"
 
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <ostream>
-#include <poll.h>
-#include <unistd.h>
 
 namespace {
 constexpr uint8_t Ack = 0x79;
 constexpr uint8_t Nack = 0x1F;
+constexpr uint8_t Connect = 0x7F;
 constexpr uint8_t Escape = 0x1B;
 constexpr uint8_t EscapeReply = 0x1A;
+constexpr uint8_t AsleepReply = 0x16;
 constexpr uint8_t FirstRouteByte = 0x11;  // display, load-cell communication, Ethernet
 constexpr uint8_t LastRouteByte = 0x13;
-constexpr int CommandTimeoutMs = 500;  // a command whose bytes stop coming is dropped
+constexpr uint8_t EraseCode = 0x43;
+constexpr uint8_t WriteCode = 0x31;
+constexpr uint8_t ReadCode = 0x11;
+constexpr uint8_t GoCode = 0x21;
+constexpr uint32_t FlashBase = 0x08000000u;
+constexpr size_t PageSize = 2048;
+constexpr auto CommandTimeout = std::chrono::milliseconds(500);  // a command whose bytes stop coming is dropped
 }  // namespace
 
 void PrintTo(const TTraceChunk& chunk, std::ostream* out) {
@@ -31,11 +36,25 @@ void TScriptedDevice::Change(TReply kind, int occurrence, TChange change) {
   Changes[{kind, occurrence}] = std::move(change);
 }
 
-void TScriptedDevice::Start() { Thread = std::thread([this] { Run(); }); }
+void TScriptedDevice::Start() {
+  std::lock_guard<std::mutex> lock(Lock);
+  Running = true;
+}
 
 void TScriptedDevice::Stop() {
-  Stopping = true;
-  if (Thread.joinable()) Thread.join();
+  std::lock_guard<std::mutex> lock(Lock);
+  Running = false;
+  Stage = TStage::Code;
+}
+
+void TScriptedDevice::Unplug() {
+  std::lock_guard<std::mutex> lock(Lock);
+  Plugged = false;
+}
+
+bool TScriptedDevice::Connected() const {
+  std::lock_guard<std::mutex> lock(Lock);
+  return Plugged;
 }
 
 std::vector<TTraceChunk> TScriptedDevice::Trace() const {
@@ -54,47 +73,161 @@ int TScriptedDevice::Count(TReply kind) const {
   return found == Counts.end() ? 0 : found->second;
 }
 
+// Called with Lock held.
 void TScriptedDevice::Record(bool fromHost, const uint8_t* bytes, size_t count) {
   if (count == 0) return;  // silence is no chunk: the bytes around it join
-  std::lock_guard<std::mutex> lock(Lock);
   if (Chunks.empty() || Chunks.back().FromHost != fromHost) Chunks.push_back({fromHost, {}});
   Chunks.back().Bytes.insert(Chunks.back().Bytes.end(), bytes, bytes + count);
 }
 
-bool TScriptedDevice::ReadBytes(uint8_t* out, size_t count, int timeoutMs) {
-  using Clock = std::chrono::steady_clock;
-  auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-  size_t got = 0;
-  while (got < count && !Stopping) {
-    if (timeoutMs >= 0 && Clock::now() >= deadline) return false;
-    pollfd entry{Pty.Master(), POLLIN, 0};
-    if (poll(&entry, 1, 20) <= 0) continue;
-    ssize_t n = ::read(Pty.Master(), out + got, count - got);
-    if (n > 0) {
-      Record(true, out + got, static_cast<size_t>(n));
-      got += static_cast<size_t>(n);
-      deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+std::vector<TTimedByte> TScriptedDevice::Receive(const uint8_t* bytes, size_t count, TClock::Time first,
+                                                 TClock::Time last) {
+  std::lock_guard<std::mutex> lock(Lock);
+  Answer.clear();
+  if (!Running) return Answer;
+  for (size_t i = 0; i < count; ++i) {
+    Now = count > 1 ? first + (last - first) * static_cast<int64_t>(i) / static_cast<int64_t>(count - 1) : last;
+    Record(true, bytes + i, 1);
+    Take(bytes[i]);
   }
-  return got == count;
+  return std::move(Answer);
+}
+
+void TScriptedDevice::Take(uint8_t byte) {
+  // A command whose next byte came too late was dropped; the byte starts anew.
+  if (Stage != TStage::Code && Now - LastByte > CommandTimeout) Stage = TStage::Code;
+  LastByte = Now;
+  if (Asleep) {
+    Wake[0] = Wake[1];
+    Wake[1] = Wake[2];
+    Wake[2] = Wake[3];
+    Wake[3] = byte;
+    if (Wake[0] == 'B' && Wake[1] == 'O' && Wake[2] == 'O' && Wake[3] == 'T') Asleep = false;
+    if (byte == Connect) Reply(TReply::Connect, {AsleepReply});
+    return;
+  }
+  if (Stage == TStage::Code) {
+    TakeCode(byte);
+    return;
+  }
+  if (Stage == TStage::Complement) {
+    Stage = TStage::Code;
+    if (byte != static_cast<uint8_t>(~Code)) {
+      Send({Nack});
+      return;
+    }
+    switch (Code) {
+      case EraseCode:
+        if (Reply(TReply::EraseCommand, {Ack})) Expect(TStage::EraseFrame, 3);
+        break;
+      case WriteCode:
+        if (Reply(TReply::WriteCommand, {Ack})) Expect(TStage::WriteAddress, 5);
+        break;
+      case ReadCode:
+        if (Reply(TReply::ReadCommand, {Ack})) Expect(TStage::ReadAddress, 5);
+        break;
+      case GoCode:
+        if (Reply(TReply::GoCommand, {Ack})) Expect(TStage::GoAddress, 5);
+        break;
+      default:
+        Send({Nack});
+        break;
+    }
+    return;
+  }
+  Frame.push_back(byte);
+  if (Frame.size() == Needed) FrameDone();
+}
+
+void TScriptedDevice::TakeCode(uint8_t code) {
+  if (code == Connect) {
+    // Only a connect the host was answered normally opens a session.
+    if (Reply(TReply::Connect, {InSession ? Nack : Ack})) InSession = true;
+    return;
+  }
+  if (code == Escape) {
+    Reply(TReply::Escape, {EscapeReply});
+    return;
+  }
+  if (!InSession && code >= FirstRouteByte && code <= LastRouteByte) {
+    Reply(TReply::Route, {code});
+    return;
+  }
+  if (!InSession && code == 'B') {
+    Expect(TStage::BootRest, 3);
+    return;
+  }
+  Code = code;
+  Stage = TStage::Complement;
+}
+
+void TScriptedDevice::Expect(TStage stage, size_t count) {
+  Stage = stage;
+  Frame.clear();
+  Needed = count;
+}
+
+uint32_t TScriptedDevice::FrameAddress() const {
+  return (uint32_t{Frame[0]} << 24 | uint32_t{Frame[1]} << 16 | uint32_t{Frame[2]} << 8 | Frame[3]) - FlashBase;
+}
+
+void TScriptedDevice::FrameDone() {
+  const TStage stage = Stage;
+  Stage = TStage::Code;
+  switch (stage) {
+    case TStage::BootRest:
+      if (Frame[0] != 'O' || Frame[1] != 'O' || Frame[2] != 'T') Send({Nack});
+      break;
+    case TStage::EraseFrame:
+      for (size_t i = 0; i < PageSize; ++i) Flash[(Frame[1] * PageSize + i) % Flash.size()] = 0xFF;
+      Reply(TReply::ErasePage, {Ack});
+      break;
+    case TStage::WriteAddress:
+      At = FrameAddress();
+      if (Reply(TReply::WriteAddress, {Ack})) Expect(TStage::WriteLength, 1);
+      break;
+    case TStage::WriteLength:
+      // The data bytes and the checksum follow the length byte.
+      Expect(TStage::WriteData, Frame[0] + 1u + 1u);
+      break;
+    case TStage::WriteData:
+      for (size_t i = 0; i + 1 < Frame.size(); ++i) Flash[(At + i) % Flash.size()] = Frame[i];
+      Reply(TReply::WriteData, {Ack});
+      break;
+    case TStage::ReadAddress:
+      At = FrameAddress();
+      if (Reply(TReply::ReadAddress, {Ack})) Expect(TStage::ReadLength, 2);
+      break;
+    case TStage::ReadLength: {
+      const size_t n = Frame[0] + 1u;
+      if (!Reply(TReply::ReadLength, {Ack})) break;
+      std::vector<uint8_t> data(n);
+      for (size_t i = 0; i < n; ++i) data[i] = Flash[(At + i) % Flash.size()];
+      Reply(TReply::ReadData, data);
+      break;
+    }
+    case TStage::GoAddress:
+      if (Reply(TReply::GoAddress, {Ack})) InSession = false;
+      break;
+    default:
+      break;
+  }
 }
 
 bool TScriptedDevice::Reply(TReply kind, std::vector<uint8_t> normal) {
   std::vector<uint8_t> bytes = normal;
-  {
-    std::lock_guard<std::mutex> lock(Lock);
-    const int occurrence = Counts[kind]++;
-    auto found = Changes.find({kind, occurrence});
-    if (found != Changes.end()) bytes = found->second(normal);
-  }
+  const int occurrence = Counts[kind]++;
+  auto found = Changes.find({kind, occurrence});
+  if (found != Changes.end()) bytes = found->second(normal);
   if (PaceBaud > 0 && kind == TReply::ReadData) {
+    // Each byte leaves one 11-bit byte time after the one before it.
     const auto byteTime = std::chrono::microseconds(11'000'000 / PaceBaud);
+    TClock::Time at = Now;
     for (uint8_t b : bytes) {
-      std::this_thread::sleep_for(byteTime);
-      Send({b});
+      at += byteTime;
+      Answer.push_back({b, at});
     }
+    Record(false, bytes.data(), bytes.size());
   } else {
     Send(bytes);
   }
@@ -102,94 +235,6 @@ bool TScriptedDevice::Reply(TReply kind, std::vector<uint8_t> normal) {
 }
 
 void TScriptedDevice::Send(const std::vector<uint8_t>& bytes) {
-  Pty.Write(bytes);
+  for (uint8_t b : bytes) Answer.push_back({b, Now});
   Record(false, bytes.data(), bytes.size());
-}
-
-void TScriptedDevice::ErasePage(uint8_t page) {
-  std::lock_guard<std::mutex> lock(Lock);
-  for (uint32_t i = 0; i < 2048; ++i) Flash[(page * 2048u + i) % Flash.size()] = 0xFF;
-}
-
-void TScriptedDevice::Run() {
-  uint8_t wake[4] = {};
-  while (!Stopping) {
-    uint8_t code = 0;
-    if (!ReadBytes(&code, 1, -1)) continue;
-    if (Asleep) {
-      wake[0] = wake[1];
-      wake[1] = wake[2];
-      wake[2] = wake[3];
-      wake[3] = code;
-      if (wake[0] == 'B' && wake[1] == 'O' && wake[2] == 'O' && wake[3] == 'T') Asleep = false;
-      if (code == 0x7F) Reply(TReply::Connect, {0x16});
-      continue;
-    }
-    if (code == 0x7F) {
-      // Only a connect the host was answered normally opens a session.
-      if (Reply(TReply::Connect, {InSession ? Nack : Ack})) InSession = true;
-      continue;
-    }
-    if (code == Escape) {
-      Reply(TReply::Escape, {EscapeReply});
-      continue;
-    }
-    if (!InSession && code >= FirstRouteByte && code <= LastRouteByte) {
-      Reply(TReply::Route, {code});
-      continue;
-    }
-    if (!InSession && code == 'B') {
-      uint8_t rest[3] = {};
-      if (ReadBytes(rest, 3, CommandTimeoutMs) && rest[0] == 'O' && rest[1] == 'O' && rest[2] == 'T') continue;
-      Send({Nack});
-      continue;
-    }
-    uint8_t complement = 0;
-    if (!ReadBytes(&complement, 1, CommandTimeoutMs)) continue;
-    if (complement != static_cast<uint8_t>(~code)) {
-      Send({Nack});
-      continue;
-    }
-    uint8_t frame[260];
-    auto address = [&] {
-      return (uint32_t{frame[0]} << 24 | uint32_t{frame[1]} << 16 | uint32_t{frame[2]} << 8 | frame[3]) -
-             0x08000000u;
-    };
-    switch (code) {
-      case 0x43:
-        if (!Reply(TReply::EraseCommand, {Ack}) || !ReadBytes(frame, 3, CommandTimeoutMs)) break;
-        ErasePage(frame[1]);
-        Reply(TReply::ErasePage, {Ack});
-        break;
-      case 0x31: {
-        if (!Reply(TReply::WriteCommand, {Ack}) || !ReadBytes(frame, 5, CommandTimeoutMs)) break;
-        const uint32_t at = address();
-        if (!Reply(TReply::WriteAddress, {Ack}) || !ReadBytes(frame, 1, CommandTimeoutMs)) break;
-        const size_t n = frame[0] + 1u;
-        if (!ReadBytes(frame + 1, n + 1, CommandTimeoutMs)) break;
-        {
-          std::lock_guard<std::mutex> lock(Lock);
-          for (size_t i = 0; i < n; ++i) Flash[(at + i) % Flash.size()] = frame[1 + i];
-        }
-        Reply(TReply::WriteData, {Ack});
-        break;
-      }
-      case 0x11: {
-        if (!Reply(TReply::ReadCommand, {Ack}) || !ReadBytes(frame, 5, CommandTimeoutMs)) break;
-        const uint32_t at = address();
-        if (!Reply(TReply::ReadAddress, {Ack}) || !ReadBytes(frame, 2, CommandTimeoutMs)) break;
-        const size_t n = frame[0] + 1u;
-        if (!Reply(TReply::ReadLength, {Ack})) break;
-        Reply(TReply::ReadData, Memory(at, n));
-        break;
-      }
-      case 0x21:
-        if (!Reply(TReply::GoCommand, {Ack}) || !ReadBytes(frame, 5, CommandTimeoutMs)) break;
-        if (Reply(TReply::GoAddress, {Ack})) InSession = false;
-        break;
-      default:
-        Send({Nack});
-        break;
-    }
-  }
 }

@@ -1,23 +1,22 @@
-// A scripted K7310 device on the master side of a test pty. Its main
+// A scripted K7310 device at the far end of a scripted port. Its main
 // processor answers the boot-loader commands the download channel uses from a
 // flat memory; outside a session it echoes a route byte (the processor behind
 // it then answers from the same memory), answers ESC with 0x1A and takes
 // B O O T without a reply. It records every byte in both directions in order
 // and lets a test change chosen replies. It stands in for the device where a
-// test needs one exact reply to fail.
+// test needs one exact reply to fail. It answers at once, on the port's
+// clock: a command whose bytes stop coming for CommandTimeoutMs is dropped.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <iosfwd>
 #include <map>
 #include <mutex>
-#include <iosfwd>
-#include <thread>
 #include <utility>
 #include <vector>
 
-#include "tests/support/Pty.h"
+#include "tests/support/Scriptedport.h"
 
 // The replies the device gives, by what they answer.
 enum class TReply {
@@ -45,19 +44,19 @@ struct TTraceChunk {
 // "host 7F" / "device 79" in test failures.
 void PrintTo(const TTraceChunk& chunk, std::ostream* out);
 
-class TScriptedDevice {
+class TScriptedDevice : public TScriptedLine {
  public:
   using TChange = std::function<std::vector<uint8_t>(std::vector<uint8_t> normal)>;
-
-  explicit TScriptedDevice(TestPty& pty) : Pty(pty) {}
-  ~TScriptedDevice() { Stop(); }
 
   // The occurrence-th reply of this kind (counting from 0) is sent as change
   // makes it. A reply that is no longer the normal one ends the command: the
   // device then waits for the next command, as a boot loader does.
   void Change(TReply kind, int occurrence, TChange change);
+  // A stopped device takes bytes without answering; Stop also ends a command.
   void Start();
   void Stop();
+  // Pulls the cable: every call of the port fails from now on.
+  void Unplug();
 
   // Settings, before Start.
   bool Asleep = false;  // answers 0x7F with 0x16 until it has received B O O T
@@ -67,22 +66,42 @@ class TScriptedDevice {
   std::vector<uint8_t> Memory(uint32_t offset, size_t length) const;
   int Count(TReply kind) const;
 
+  std::vector<TTimedByte> Receive(const uint8_t* bytes, size_t count, TClock::Time first,
+                                  TClock::Time last) override;
+  bool Connected() const override;
+
  private:
-  void Run();
-  bool ReadBytes(uint8_t* out, size_t count, int timeoutMs);
+  // What the device waits for next.
+  enum class TStage { Code, BootRest, Complement, EraseFrame, WriteAddress, WriteLength, WriteData,
+                      ReadAddress, ReadLength, GoAddress };
+
+  void Take(uint8_t byte);
+  void TakeCode(uint8_t code);
+  void FrameDone();
+  // Waits for count more bytes of the command at stage.
+  void Expect(TStage stage, size_t count);
   // Sends the reply (possibly changed); false when it was changed.
   bool Reply(TReply kind, std::vector<uint8_t> normal);
   void Send(const std::vector<uint8_t>& bytes);
-  void ErasePage(uint8_t page);
+  uint32_t FrameAddress() const;
   void Record(bool fromHost, const uint8_t* bytes, size_t count);
 
-  TestPty& Pty;
-  std::thread Thread;
-  std::atomic<bool> Stopping{false};
-  mutable std::mutex Lock;
+  mutable std::mutex Lock;  // the channel's thread answers, the test reads
   std::vector<TTraceChunk> Chunks;
   std::map<std::pair<TReply, int>, TChange> Changes;
   std::map<TReply, int> Counts;
   std::vector<uint8_t> Flash = std::vector<uint8_t>(0x80000, 0xFF);
+  bool Running = false;
+  bool Plugged = true;
   bool InSession = false;
+  uint8_t Wake[4] = {};
+
+  TStage Stage = TStage::Code;
+  uint8_t Code = 0;
+  std::vector<uint8_t> Frame;
+  size_t Needed = 0;
+  uint32_t At = 0;  // the address of the command under way
+  TClock::Time Now{};  // when the byte taken now arrived
+  TClock::Time LastByte{};
+  std::vector<TTimedByte> Answer;
 };

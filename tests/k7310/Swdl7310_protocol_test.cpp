@@ -226,7 +226,7 @@ TEST_F(K7310Protocol, EachStepShowsItsTextOffsetAndProcessorWithTheRunStatus) {
   image.Fill(2, 0, 300, 24);  // display: blocks at 0 and 256
   image.Fill(4, 0, 16, 25);   // Ethernet: one block, then the final reboot
   Device.Start();
-  TK7310Host host(Pty.SlavePath());
+  TK7310Host host(DevicePath);
   host.Load(image);
   ASSERT_TRUE(host.WaitForIdle(ReadyText, 10000));
   TStatusRecorder recorder(*host.Host.ModelPtr);

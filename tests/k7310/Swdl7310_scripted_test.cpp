@@ -22,7 +22,7 @@ TEST_F(ScriptedRun, MainPartOf0x900BytesGivesTheDocumentedByteTrace) {
   TTestImage image;
   image.Fill(1, 0, 0x900, 11);
   Device.Start();
-  TK7310Host host(Pty.SlavePath());
+  TK7310Host host(DevicePath);
   host.Load(image);
   ASSERT_TRUE(host.WaitForIdle(ReadyText, 10000));
   host.StartDownload();
@@ -192,7 +192,7 @@ TEST_F(ScriptedRun, SlowLineReadsABlockThatTakesLongerThanASecond) {
   TTestImage image;
   image.Fill(1, 0, 200, 10);
   Device.Start();
-  TK7310Host host(Pty.SlavePath(), 1200);
+  TK7310Host host(DevicePath, 1200);
   host.Load(image);
   host.StartDownload();
   ASSERT_TRUE(host.WaitForIdle(ReadyText, 60000)) << host.Host.Log();
@@ -205,14 +205,13 @@ TEST_F(ScriptedRun, UnpluggedDeviceShowsThePortErrorOnceAndTheChannelIsRebuilt) 
   TTestImage image;
   image.Fill(1, 0, 0x4000, 12);
   Device.Start();
-  TK7310Host host(Pty.SlavePath());
+  TK7310Host host(DevicePath);
   host.Load(image);
   host.StartDownload();
   ASSERT_TRUE(RunUntil([&] { return Device.Count(TReply::WriteData) >= 3; }, 30000));
   const int updatesBefore = host.Host.UpdateCalls;
   Device.Stop();
-  Pty.CloseMaster();
-  Pty.CloseSlave();
+  Device.Unplug();
 
   // The rebuilt channel finds no port any more: it shows "Error!".
   ASSERT_TRUE(RunUntil([&] { return host.Host.UpdateCalls > updatesBefore && host.StateText() == "Error!"; },
