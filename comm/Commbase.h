@@ -38,6 +38,9 @@ class CmBase {
   virtual int TimerEvent(int event);
 
   CmStatus& Status() { return *StatusRecord; }
+  // Bytes that have come from the device since the port was opened; the
+  // host reads it while the worker runs, to tell a silent device.
+  uint64_t BytesReceived() const { return Port.BytesReceived(); }
 
   // Taken by the worker thread around every Step. Channels whose steps never
   // block take it in Command and TimerEvent too, so that a command from the

@@ -142,6 +142,7 @@ void TSerialPort::Fail(PortOpenFault fault, int error) {
 bool TSerialPort::Open(const std::string& devicePath) {
   Close();
   LastOpenFailure = PortOpenFailure{};
+  ReceivedCount.store(0, std::memory_order_relaxed);
   // O_NONBLOCK stays on: a port without carrier does not hold the open, and
   // reads and writes wait through poll, with an end.
   int fd = ::open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -376,6 +377,7 @@ bool TSerialPort::Read(uint8_t* buffer, size_t count, size_t& got) {
       ssize_t n = ::read(Fd, buffer + got, count - got);
       if (n > 0) {
         got += static_cast<size_t>(n);
+        ReceivedCount.fetch_add(static_cast<uint64_t>(n), std::memory_order_relaxed);
         LastReceived = Clock::now();
         continue;
       }

@@ -11,6 +11,7 @@
 // not completed within the wire time of their bytes plus WriteGraceMs.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -100,6 +101,9 @@ class TSerialPort {
   // The last moment a byte was on the line in either direction: the later
   // of SentUntil and the last read that took bytes.
   Clock::time_point LastLineActivity() const;
+  // Bytes read since the port was opened: zero tells a host that the device
+  // has never answered at all. Any thread may ask.
+  uint64_t BytesReceived() const { return ReceivedCount.load(std::memory_order_relaxed); }
 
  private:
   // Takes the UUCP lock file and checks that no other program has the
@@ -116,4 +120,5 @@ class TSerialPort {
   char LineParity = 'N';
   Clock::time_point LineSentUntil{};
   Clock::time_point LastReceived{};
+  std::atomic<uint64_t> ReceivedCount{0};
 };
