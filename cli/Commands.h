@@ -16,6 +16,9 @@ enum TExitCode : int {
   ExitTerminate = 143,  // stopped by SIGTERM
 };
 
+// "qmss VERSION (COMMIT, DATE)", the line --version prints.
+std::string VersionLine();
+
 // qmss sim KIND [options]: a simulated device on a pseudo-terminal.
 int RunSimCommand(const std::vector<std::string>& args);
 // qmss ports: the COM names that map to a device, and whether each opens.

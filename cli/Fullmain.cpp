@@ -45,6 +45,10 @@ void Usage(FILE* out) {
 
 }  // namespace
 
+std::string VersionLine() {
+  return std::string("qmss ") + QMSS_VERSION + " (" + QMSS_BUILD_COMMIT + ", " + QMSS_BUILD_DATE + ")";
+}
+
 int main(int argc, char** argv) {
   if (argc < 2) {
     Usage(stderr);
@@ -56,7 +60,7 @@ int main(int argc, char** argv) {
     return ExitDone;
   }
   if (name == "--version") {
-    std::printf("qmss %s (%s, %s)\n", QMSS_VERSION, QMSS_BUILD_COMMIT, QMSS_BUILD_DATE);
+    std::puts(VersionLine().c_str());
     return ExitDone;
   }
   for (const Subcommand& command : kSubcommands) {

@@ -70,7 +70,8 @@ std::string SimUsage() {
          "params:    --table FILE (lines number=value or number:value)\n"
          "stream:    --file FILE  --interval-ms MS (default 100)  --start-delay-ms MS\n"
          "           --repeat N (default 1, 0 for ever)  --eol crlf|lf  --long-line N\n"
-         "  -h, --help               this text\n";
+         "  -h, --help               this text\n"
+         "  --version                the product version\n";
 }
 
 bool ParseSimArguments(const std::vector<std::string>& args, SimArguments& out, std::string& error) {
@@ -146,6 +147,7 @@ bool ParseSimArguments(const std::vector<std::string>& args, SimArguments& out, 
   CLI::App app;
   app.set_help_flag();
   CLI::Option* help = app.add_flag("-h,--help")->disable_flag_override();
+  CLI::Option* version = app.add_flag("--version")->disable_flag_override();
   std::map<std::string, CLI::Option*> given;
   for (const auto& [name, setter] : withValue)
     given[name] = app.add_option(name)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
@@ -160,6 +162,7 @@ bool ParseSimArguments(const std::vector<std::string>& args, SimArguments& out, 
     return false;
   }
   parsed.Help = help->count() > 0;
+  parsed.Version = version->count() > 0;
   for (const std::string& word : words) {
     if (haveKind) {
       error = "unexpected argument \"" + word + "\"";
@@ -187,7 +190,7 @@ bool ParseSimArguments(const std::vector<std::string>& args, SimArguments& out, 
       return false;
     }
   }
-  if (!haveKind && !parsed.Help) {
+  if (!haveKind && !parsed.Help && !parsed.Version) {
     error = "no KIND given";
     return false;
   }

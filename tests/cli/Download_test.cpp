@@ -285,6 +285,8 @@ struct SilentCase {
   double Bound;  // seconds the run may take at most
 };
 
+void PrintTo(const SilentCase& c, std::ostream* out) { *out << c.Name; }
+
 class Silent : public ::testing::TestWithParam<SilentCase> {};
 
 TEST_P(Silent, EndsWithItsExitCodeWithinTheBound) {

@@ -107,10 +107,13 @@ TEST_F(Usage, HelpGoesToStdoutWithExitZero) {
 }
 
 TEST_F(Usage, VersionNamesTheProductVersionCommitAndDate) {
-  const TQmssResult r = Dir.Run({"--version"});
-  EXPECT_EQ(r.ExitCode, 0);
-  EXPECT_EQ(r.Out.rfind("qmss " QMSS_VERSION " (", 0), 0u) << r.Out;
-  EXPECT_EQ(r.Out.back(), '\n');
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{{"--version"}, {"sim", "--version"}}) {
+    SCOPED_TRACE(JoinArgs(args));
+    const TQmssResult r = Dir.Run(args);
+    EXPECT_EQ(r.ExitCode, 0);
+    EXPECT_EQ(r.Out.rfind("qmss " QMSS_VERSION " (", 0), 0u) << r.Out;
+    EXPECT_EQ(r.Out.back(), '\n');
+  }
 }
 
 TEST_F(Usage, PortsListsAPortMappedInTheIni) {
