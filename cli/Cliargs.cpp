@@ -4,47 +4,48 @@
 #include <cmath>
 #include <cstdlib>
 
+#include <CLI/CLI.hpp>
+
+#include "sim/Argerror.h"
+
+namespace {
+
+// "-p,--port" -> "--port": the name the commands ask for.
+std::string LongName(const std::string& names) {
+  const size_t comma = names.rfind(',');
+  return comma == std::string::npos ? names : names.substr(comma + 1);
+}
+
+}  // namespace
+
 bool TCliArgs::Parse(const std::vector<std::string>& args, std::initializer_list<TCliOption> options,
                      std::string& error) {
   Values.clear();
   Words.clear();
-  bool optionsEnded = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& word = args[i];
-    if (optionsEnded || word.size() < 2 || word[0] != '-') {
-      Words.push_back(word);
-      continue;
-    }
-    if (word == "--") {
-      optionsEnded = true;
-      continue;
-    }
-    std::string name = word;
-    std::string value;
-    bool inlineValue = false;
-    if (const size_t eq = word.find('='); eq != std::string::npos && word.rfind("--", 0) == 0) {
-      name = word.substr(0, eq);
-      value = word.substr(eq + 1);
-      inlineValue = true;
-    }
-    const TCliOption* known = nullptr;
-    for (const TCliOption& option : options)
-      if (name == option.Name) known = &option;
-    if (!known) {
-      error = "unknown option \"" + name + "\"";
+  CLI::App app;
+  app.set_help_flag();  // -h and --help are options of the table, answered by each command
+  app.allow_extras(false);
+  std::vector<std::pair<std::string, CLI::Option*>> added;
+  for (const TCliOption& option : options) {
+    CLI::Option* o = option.TakesValue ? app.add_option(option.Names)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+                                       : app.add_flag(option.Names)->disable_flag_override();
+    added.emplace_back(LongName(option.Names), o);
+  }
+  app.add_option("words", Words);
+  std::vector<std::string> reversed(args.rbegin(), args.rend());
+  try {
+    app.parse(reversed);
+  } catch (const CLI::ParseError& e) {
+    error = ArgumentErrorText(e);
+    return false;
+  }
+  for (const auto& [name, o] : added) {
+    if (o->count() == 0) continue;
+    if (o->count() > 1) {
+      error = "option " + name + " given more than once";
       return false;
     }
-    if (known->TakesValue && !inlineValue) {
-      if (i + 1 >= args.size()) {
-        error = "option " + name + " needs a value";
-        return false;
-      }
-      value = args[++i];
-    } else if (!known->TakesValue && inlineValue) {
-      error = "option " + name + " takes no value";
-      return false;
-    }
-    Values[name] = value;
+    Values[name] = o->results().empty() ? std::string() : o->results().front();
   }
   return true;
 }

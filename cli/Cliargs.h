@@ -1,5 +1,8 @@
-// The words after a subcommand's name: positional arguments and options.
-// "--name value", "--name=value" and bare flags; "--" ends the options.
+// The words after a subcommand's name: positional arguments and options,
+// parsed by CLI11 (the same library parses `qmss sim`). "--name value",
+// "--name=value", "-p value" and bare flags; "--" ends the options. An
+// unknown option, a missing value, a value given to a flag and an option
+// given twice are usage errors.
 #pragma once
 
 #include <initializer_list>
@@ -8,16 +11,18 @@
 #include <vector>
 
 struct TCliOption {
-  const char* Name;  // "--port", "-o"
+  const char* Names;  // "-p,--port", "--force"; the last name is the one Has and Value take
   bool TakesValue;
 };
 
 class TCliArgs {
  public:
-  // False with a message for an unknown option or a missing value.
+  // False with a message for an unknown option, a missing value or an
+  // option given more than once.
   bool Parse(const std::vector<std::string>& args, std::initializer_list<TCliOption> options,
              std::string& error);
 
+  // name: the option's long name ("--port").
   bool Has(const std::string& name) const { return Values.count(name) > 0; }
   std::string Value(const std::string& name, const std::string& def = "") const;
   const std::vector<std::string>& Positional() const { return Words; }

@@ -5,12 +5,21 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <climits>
 #include <cstdio>
 
 #include "cli/Commands.h"
+#include "comm/Commbase.h"
 #include "comm/Commthrd.h"
 
 namespace {
+// QTimer counts in int milliseconds: a longer wait (about 24 days) is held
+// at that, not wrapped round to a negative one.
+int TimerMs(double seconds) {
+  const double ms = seconds * 1000.0;
+  return ms >= static_cast<double>(INT_MAX) ? INT_MAX : static_cast<int>(ms);
+}
+
 sigset_t StopSignals() {
   sigset_t set;
   sigemptyset(&set);
@@ -30,6 +39,10 @@ TCliHost::TCliHost(std::string iniPath) : IniPath(std::move(iniPath)) {
   QObject::connect(&Timeout, &QTimer::timeout, Context(), [this] {
     if (OnTimeout) OnTimeout();
   });
+  AnswerWatch.setSingleShot(true);
+  QObject::connect(&AnswerWatch, &QTimer::timeout, Context(), [this] {
+    if (!Done && !DeviceAnswered() && OnNoAnswer) OnNoAnswer();
+  });
   const sigset_t set = StopSignals();
   SignalFd = signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
   if (SignalFd >= 0) {
@@ -46,12 +59,14 @@ TCliHost::~TCliHost() {
 
 void TCliHost::TakeSignal() {
   signalfd_siginfo info{};
-  while (::read(SignalFd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
-  }
+  int signal = 0;
+  while (::read(SignalFd, &info, sizeof info) == static_cast<ssize_t>(sizeof info))
+    if (signal == 0) signal = static_cast<int>(info.ssi_signo);
   // A second Ctrl-C while the first stop is being completed changes nothing:
   // the stop itself takes at most one channel step.
   if (StopTaken) return;
   StopTaken = true;
+  StopSignalNumber = signal;
   if (OnStop) OnStop();
 }
 
@@ -82,7 +97,20 @@ void TCliHost::TextChanged(void* host) {
 }
 
 void TCliHost::SetTimeout(double seconds) {
-  Timeout.start(static_cast<int>(seconds * 1000.0));
+  Timeout.start(TimerMs(seconds));
+}
+
+int TCliHost::StopExitCode() const {
+  return StopSignalNumber == SIGTERM ? ExitTerminate : ExitInterrupt;
+}
+
+void TCliHost::WatchForAnswer(double seconds) {
+  AnswerWatch.start(TimerMs(seconds));
+}
+
+bool TCliHost::DeviceAnswered() const {
+  const CmBase* channel = ModelPtr ? ModelPtr->CurrentChannel() : nullptr;
+  return channel && channel->BytesReceived() > 0;
 }
 
 bool TCliHost::Start(uint8_t operation, int port, std::optional<int> baud, std::optional<char> parity) {
@@ -124,6 +152,7 @@ void TCliHost::Finish(int code) {
 
 void TCliHost::Shutdown() {
   Timeout.stop();
+  AnswerWatch.stop();
   if (ModelPtr) {
     CloseRequested = true;
     ModelPtr->StopCommunication();

@@ -53,6 +53,17 @@ class TCliHost : public THost {
   std::function<void()> OnBeforeMessage;
   void SetTimeout(double seconds);
   void CancelTimeout() { Timeout.stop(); }
+  // The signal OnStop was called for (SIGINT or SIGTERM), 0 before; and the
+  // exit code of a run it stopped (128 + its number, as shells report it).
+  int StopSignal() const { return StopSignalNumber; }
+  int StopExitCode() const;
+
+  // Calls OnNoAnswer once, seconds from now, when no byte at all has come
+  // from the device by then: a switched-off scale is given up early.
+  std::function<void()> OnNoAnswer;
+  void WatchForAnswer(double seconds);
+  // Whether any byte has come from the device since the port was opened.
+  bool DeviceAnswered() const;
 
   TModel& TheModel() { return *ModelPtr; }
   TController& TheController() { return *ControllerPtr; }
@@ -69,6 +80,8 @@ class TCliHost : public THost {
   int SubscriptionIds[3] = {};
   QEventLoop Loop;
   QTimer Timeout;
+  QTimer AnswerWatch;
+  int StopSignalNumber = 0;
   int SignalFd = -1;
   std::unique_ptr<QSocketNotifier> SignalNotifier;
   bool Done = false;

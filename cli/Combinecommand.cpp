@@ -11,17 +11,18 @@
 namespace {
 
 const char* const CombineUsage =
-    "Usage: qmss combine MAIN DISPLAY LCCOMM ETHERNET -o TOTAL [--force]\n"
+    "Usage: qmss combine MAIN DISPLAY LCCOMM ETHERNET -o|--out TOTAL [--force]\n"
     "  each part linked at 0x08000000; the total places them at 0x08000000, 0x08080000,\n"
     "  0x08090000 and 0x080A0000\n"
-    "  --force  combine even when a part has records with wrong checksums or malformed fields\n";
+    "  --force     combine even when a part has records with wrong checksums or malformed fields\n"
+    "  -h, --help  this text\n";
 
 }  // namespace
 
 int RunCombineCommand(const std::vector<std::string>& args) {
   TCliArgs parsed;
   std::string error;
-  if (!parsed.Parse(args, {{"-o", true}, {"--out", true}, {"--force", false}, {"--help", false}}, error)) {
+  if (!parsed.Parse(args, {{"-o,--out", true}, {"--force", false}, {"-h,--help", false}}, error)) {
     std::fprintf(stderr, "qmss combine: %s\n%s", error.c_str(), CombineUsage);
     return ExitUsage;
   }
@@ -29,7 +30,7 @@ int RunCombineCommand(const std::vector<std::string>& args) {
     std::fputs(CombineUsage, stdout);
     return ExitDone;
   }
-  const std::string out = parsed.Value("-o", parsed.Value("--out"));
+  const std::string out = parsed.Value("--out");
   if (parsed.Positional().size() != 4 || out.empty()) {
     std::fprintf(stderr, "qmss combine: give four part files and -o TOTAL\n%s", CombineUsage);
     return ExitUsage;

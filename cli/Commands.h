@@ -6,11 +6,18 @@
 #include <vector>
 
 enum TExitCode : int {
-  ExitDone = 0,        // the work is done
-  ExitFailed = 1,      // a device run failed, timed out or was stopped; a port error
-  ExitUsage = 2,       // bad usage, unreadable or unusable input
-  ExitLoadReport = 3,  // the file's load report found problems and --force was not given
+  ExitDone = 0,         // the work is done
+  ExitFailed = 1,       // the device answered, but the run did not finish within the time-out
+  ExitUsage = 2,        // bad usage, unreadable or unusable input
+  ExitLoadReport = 3,   // the file's load report found problems and --force was not given
+  ExitPortFailed = 4,   // the port could not be opened (the cause is on stderr)
+  ExitNoAnswer = 5,     // no byte at all came from the device
+  ExitInterrupt = 130,  // stopped by SIGINT (128 + the signal's number, as shells report it)
+  ExitTerminate = 143,  // stopped by SIGTERM
 };
+
+// "qmss VERSION (COMMIT, DATE)", the line --version prints.
+std::string VersionLine();
 
 // qmss sim KIND [options]: a simulated device on a pseudo-terminal.
 int RunSimCommand(const std::vector<std::string>& args);

@@ -12,6 +12,7 @@
 #include "cli/Imageshapes.h"
 #include "cli/Lineoptions.h"
 #include "cli/Progress.h"
+#include "cli/Runtimeout.h"
 #include "comm/K7310map.h"
 #include "core/Modelswdl.h"
 #include "core/Useraction.h"
@@ -19,15 +20,20 @@
 namespace {
 
 const char* const DownloadUsage =
-    "Usage: qmss download k7310|trx5170l FILE --port PORT [--baud N] [--parity N|E|O]\n"
-    "                     [--timeout S] [--force] [--ini FILE]\n"
-    "  PORT      COMn (see qmss ports) or a device path such as /dev/ttyUSB0\n"
-    "  --baud, --parity  line settings (default: the operation's section of the INI, else 1200 E)\n"
-    "  --timeout S       give the run up after S seconds (default 600)\n"
-    "  --force           download even when the file's load report shows problems\n"
-    "Exit: 0 done, 1 failed/timed out/stopped, 2 usage or unreadable file, 3 load report problems\n";
-
-constexpr double DefaultTimeoutSeconds = 600;
+    "Usage: qmss download k7310|trx5170l FILE -p|--port PORT [--baud N] [--parity N|E|O]\n"
+    "                     [--timeout S] [--connect-timeout S] [--force] [--ini FILE]\n"
+    "  -p, --port PORT      COMn (see qmss ports) or a device path such as /dev/ttyUSB0\n"
+    "  --baud, --parity     line settings (default: the operation's section of the INI, else 1200 E)\n"
+    "  --timeout S          give the run up after S seconds (default: three times the wire time\n"
+    "                       of the bytes the run sends and receives, plus 60 s)\n"
+    "  --connect-timeout S  give up after S seconds when no byte at all has come from the device\n"
+    "                       (default 20)\n"
+    "  --force              download even when the file's load report shows problems\n"
+    "  --ini FILE           the INI file to read (default: the desktop app's)\n"
+    "  -h, --help           this text\n"
+    "Exit: 0 done, 1 the device answered but the run did not finish, 2 usage or unreadable file,\n"
+    "3 load report problems, 4 the port could not be opened, 5 no answer from the device,\n"
+    "130 stopped by SIGINT, 143 stopped by SIGTERM\n";
 
 // Watches one run through the channel's run status (published with its texts
 // after every step): the run has completed once the channel counts one more
@@ -54,14 +60,14 @@ class TDownloadRun {
     }
   }
 
-  // Time-out and Ctrl-C: the run is stopped as the Abort button stops it.
-  void Stop(const std::string& why) {
+  // Time-outs and signals: the run is stopped as the Abort button stops it.
+  void Stop(const std::string& why, int code) {
     if (Host.Finished()) return;
     Stopping = true;
     Progress.Message("qmss download: " + why + "; stopping the run");
     UASwDlAbort abort;
     Host.TheController().Execute(abort);
-    Host.Finish(ExitFailed);
+    Host.Finish(code);
   }
 
   void Start() {
@@ -115,7 +121,7 @@ bool DescribeImage(const HexFile& image, bool k7310, std::string& text) {
 int RunDownloadCommand(const std::vector<std::string>& args) {
   TCliArgs parsed;
   std::string error;
-  if (!parsed.Parse(args, {QMSS_LINE_OPTIONS, {"--force", false}, {"--help", false}}, error)) {
+  if (!parsed.Parse(args, {QMSS_LINE_OPTIONS, {"--force", false}, {"-h,--help", false}}, error)) {
     std::fprintf(stderr, "qmss download: %s\n%s", error.c_str(), DownloadUsage);
     return ExitUsage;
   }
@@ -137,7 +143,7 @@ int RunDownloadCommand(const std::vector<std::string>& args) {
   const uint8_t operation = k7310 ? OpSwDlK7310 : OpSwDlTrx5170;
 
   TLineOptions line;
-  if (!ReadLineOptions(parsed, DefaultTimeoutSeconds, line, error)) {
+  if (!ReadLineOptions(parsed, 0, line, error)) {
     std::fprintf(stderr, "qmss download: %s\n", error.c_str());
     return ExitUsage;
   }
@@ -174,34 +180,46 @@ int RunDownloadCommand(const std::vector<std::string>& args) {
   TDownloadRun run(host);
   host.OnTextChanged = [&run] { run.TextChanged(); };
   host.OnBeforeMessage = [&run] { run.Output().End(); };
-  host.OnStop = [&run] { run.Stop("stopped"); };
-  host.OnTimeout = [&run, &line] {
-    run.Stop("no end of the run within " + std::to_string(static_cast<long>(line.TimeoutSeconds)) + " s");
+  host.OnStop = [&run, &host] { run.Stop("stopped", host.StopExitCode()); };
+  host.OnNoAnswer = [&run, &line] { run.Stop(NoAnswerMessage(line, line.ConnectTimeoutSeconds), ExitNoAnswer); };
+  host.OnTimeout = [&run, &line, &host] {
+    if (!host.DeviceAnswered())
+      run.Stop(NoAnswerMessage(line, line.TimeoutSeconds), ExitNoAnswer);
+    else
+      run.Stop("no end of the run within " + FormatSeconds(line.TimeoutSeconds) + " s", ExitFailed);
   };
 
   if (!host.Start(operation, line.Port, line.Baud, line.Parity)) {
     // The error above says why, and what to do about it.
-    std::fprintf(stderr, "qmss download: could not use %s\n", PortDescription(line.Port).c_str());
-    return ExitFailed;
+    std::fprintf(stderr, "qmss download: could not use %s\n", PortDescription(line).c_str());
+    return ExitPortFailed;
   }
   const TModelSwDl& swdl = host.TheModel().SwDl;
-  run.Output().Message("qmss download: " + fileName + " (" + contents + ") to " + PortDescription(line.Port) +
-                       " at " + std::to_string(swdl.GetBaudRate()) + " baud, parity " +
-                       std::string(1, swdl.GetParity() ? swdl.GetParity() : '?'));
+  const char parity = swdl.GetParity() ? swdl.GetParity() : '?';
+  if (line.TimeoutSeconds <= 0)
+    line.TimeoutSeconds = RunTimeoutSeconds(k7310 ? K7310RunBytes(*image) : Trx5170RunBytes(*image),
+                                            swdl.GetBaudRate(), parity);
+  run.Output().Message("qmss download: " + fileName + " (" + contents + ") to " + PortDescription(line) + " at " +
+                       std::to_string(swdl.GetBaudRate()) + " baud, parity " + std::string(1, parity) +
+                       ", time-out " + FormatSeconds(line.TimeoutSeconds) + " s");
 
   UASwDlFileLoad load;
   load.FileName = fileName;
   load.Prepared = image;
   host.TheController().Execute(load);
   host.SetTimeout(line.TimeoutSeconds);
+  host.WatchForAnswer(line.ConnectTimeoutSeconds);
   run.Start();
 
-  const int code = host.Run();
+  int code = host.Run();
   run.Output().End();
   const bool portFailed = host.ErrorsShown() > 0;
+  const bool answered = host.DeviceAnswered();
   host.Shutdown();
-  if (portFailed)
+  if (portFailed) {
     std::fprintf(stderr, "qmss download: the run failed on %s; check the cable and that the device is powered\n",
-                 PortDescription(line.Port).c_str());
+                 PortDescription(line).c_str());
+    code = answered ? ExitFailed : ExitNoAnswer;
+  }
   return code;
 }

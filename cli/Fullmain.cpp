@@ -27,8 +27,8 @@ const Subcommand kSubcommands[] = {
     {"ports", "list the COM names that map to a device and whether each opens", RunPortsCommand, false},
     {"info", "what a HEX file holds (qmss info FILE [--image ...] [--bin OUT])", RunInfoCommand, false},
     {"combine", "build the total HEX file (qmss combine MAIN DISPLAY LCCOMM ETHERNET -o TOTAL)", RunCombineCommand, false},
-    {"download", "download firmware (qmss download k7310|trx5170l FILE --port PORT)", RunDownloadCommand, true},
-    {"params", "send or receive parameters (qmss params send FILE|receive --port PORT)", RunParamsCommand, true},
+    {"download", "download firmware (qmss download k7310|trx5170l FILE -p PORT)", RunDownloadCommand, true},
+    {"params", "send or receive parameters (qmss params send FILE|receive -p PORT)", RunParamsCommand, true},
     {"sim", "simulate a device on a pseudo-terminal (qmss sim --help)", RunSimCommand, false},
     {"sample", "write a small sample firmware set (qmss sample DIR)", RunSampleCommand, false},
 };
@@ -37,11 +37,17 @@ void Usage(FILE* out) {
   std::fprintf(out, "Usage: qmss COMMAND [options]   (qmss COMMAND --help for its options)\n"
                     "       qmss --version\nCommands:\n");
   for (const Subcommand& command : kSubcommands) std::fprintf(out, "  %-9s %s\n", command.Name, command.Summary);
-  std::fprintf(out, "Exit codes: 0 done, 1 failed, timed out or stopped, 2 usage or unreadable input,\n"
-                    "3 the file's load report shows problems (give --force to go on)\n");
+  std::fprintf(out, "Options: -h, --help (also after each command), --version\n"
+                    "Exit codes: 0 done, 1 the device answered but the run did not finish within the time-out,\n"
+                    "2 usage error or unreadable input, 3 load report problems (give --force to go on),\n"
+                    "4 the port could not be opened, 5 no answer from the device, 130 SIGINT, 143 SIGTERM\n");
 }
 
 }  // namespace
+
+std::string VersionLine() {
+  return std::string("qmss ") + QMSS_VERSION + " (" + QMSS_BUILD_COMMIT + ", " + QMSS_BUILD_DATE + ")";
+}
 
 int main(int argc, char** argv) {
   if (argc < 2) {
@@ -54,7 +60,7 @@ int main(int argc, char** argv) {
     return ExitDone;
   }
   if (name == "--version") {
-    std::printf("qmss %s (%s, %s)\n", QMSS_VERSION, QMSS_BUILD_COMMIT, QMSS_BUILD_DATE);
+    std::puts(VersionLine().c_str());
     return ExitDone;
   }
   for (const Subcommand& command : kSubcommands) {
@@ -68,7 +74,7 @@ int main(int argc, char** argv) {
     app.setApplicationName("qmss");
     return command.Run(args);
   }
-  std::fprintf(stderr, "qmss: unknown command \"%s\"\n", name.c_str());
+  std::fprintf(stderr, "qmss: unknown %s \"%s\"\n", name.rfind('-', 0) == 0 ? "option" : "command", name.c_str());
   Usage(stderr);
   return ExitUsage;
 }

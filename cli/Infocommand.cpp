@@ -15,7 +15,10 @@ namespace {
 const char* const InfoUsage =
     "Usage: qmss info FILE [--image k7310|trx5170l|main|part] [--bin OUT]\n"
     "  --image SHAPE  the image the file is read into (default k7310: 704 KiB at 0x08000000)\n"
-    "  --bin OUT      write the image from its first cell to its last filled one, empty cells as 0xFF\n";
+    "  --bin OUT      write the image from its first cell to its last filled one, empty cells as 0xFF\n"
+    "  -h, --help     this text\n"
+    "Exit: 0 a clean file with data, 2 usage or unreadable file, 3 the load report shows problems\n"
+    "or the image holds no data\n";
 
 // Cells 0 to used length - 1, empty cells as 0xFF. Through one small buffer:
 // fresh memory as large as the image costs more to touch than the copying.
@@ -41,7 +44,7 @@ bool WriteBinary(const HexFile& image, const std::string& fileName) {
 int RunInfoCommand(const std::vector<std::string>& args) {
   TCliArgs parsed;
   std::string error;
-  if (!parsed.Parse(args, {{"--image", true}, {"--bin", true}, {"--help", false}}, error)) {
+  if (!parsed.Parse(args, {{"--image", true}, {"--bin", true}, {"-h,--help", false}}, error)) {
     std::fprintf(stderr, "qmss info: %s\n%s", error.c_str(), InfoUsage);
     return ExitUsage;
   }
@@ -98,6 +101,16 @@ int RunInfoCommand(const std::vector<std::string>& args) {
   if (parsed.Has("--bin") && !WriteBinary(*image, parsed.Value("--bin"))) {
     std::fprintf(stderr, "qmss info: could not write \"%s\"\n", parsed.Value("--bin").c_str());
     return ExitFailed;
+  }
+  // A script checks a file by the exit code alone: one that would not
+  // download as it is does not pass.
+  if (image->FilledCount() == 0) {
+    std::fprintf(stderr, "qmss info: %s holds no data for the %s image\n", fileName.c_str(), shape->Name);
+    return ExitLoadReport;
+  }
+  if (!report.Clean()) {
+    std::fprintf(stderr, "qmss info: %s: the load report shows problems\n", fileName.c_str());
+    return ExitLoadReport;
   }
   return ExitDone;
 }

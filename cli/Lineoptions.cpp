@@ -47,8 +47,27 @@ bool ReadLineOptions(const TCliArgs& args, double defaultTimeout, TLineOptions& 
     error = "bad time-out \"" + args.Value("--timeout") + "\" (seconds, greater than 0)";
     return false;
   }
+  if (args.Has("--connect-timeout") && !ParseSeconds(args.Value("--connect-timeout"), out.ConnectTimeoutSeconds)) {
+    error = "bad connect time-out \"" + args.Value("--connect-timeout") + "\" (seconds, greater than 0)";
+    return false;
+  }
+  out.PortText = args.Value("--port");
   const TIniFile ini(out.IniPath);
-  return ResolvePort(ini, args.Value("--port"), out.Port, error);
+  return ResolvePort(ini, out.PortText, out.Port, error);
 }
 
-std::string PortDescription(int port) { return ComName(port) + " (" + ComDevicePath(port) + ")"; }
+std::string PortDescription(const TLineOptions& line) {
+  if (ComNumber(line.PortText) > 0) return ComName(line.Port) + " (" + ComDevicePath(line.Port) + ")";
+  return line.PortText;
+}
+
+std::string FormatSeconds(double seconds) {
+  char figure[32];
+  std::snprintf(figure, sizeof figure, seconds >= 10 ? "%.0f" : "%g", seconds);
+  return figure;
+}
+
+std::string NoAnswerMessage(const TLineOptions& line, double seconds) {
+  return "no answer from the device on " + PortDescription(line) + " within " + FormatSeconds(seconds) +
+         " s: check the cable, the power, and that the device is in its boot loader";
+}

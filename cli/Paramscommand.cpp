@@ -18,16 +18,21 @@
 namespace {
 
 const char* const ParamsUsage =
-    "Usage: qmss params send FILE --port PORT [--baud N] [--parity C] [--timeout S] [--ini FILE]\n"
-    "       qmss params receive --port PORT [--out FILE] [--idle S] [--timeout S] [--test]\n"
+    "Usage: qmss params send FILE -p|--port PORT [--baud N] [--parity C] [--timeout S]\n"
+    "                           [--connect-timeout S] [--ini FILE]\n"
+    "       qmss params receive -p|--port PORT [--out FILE] [--idle S] [--timeout S] [--test]\n"
     "                           [--baud N] [--parity C] [--ini FILE]\n"
     "send:     each parameter of FILE (lines \"Par.12: Description :3\" or \"12:3\") is read,\n"
-    "          written and read back; exit 0 when every one was read back (default --timeout 300)\n"
+    "          written and read back; exit 0 when every one was read back (default --timeout 300);\n"
+    "          exit 5 when no byte at all came within --connect-timeout (default 20)\n"
     "receive:  prints the lines the device sends; after the first line, stops after --idle\n"
     "          seconds of silence (default 2) or on Ctrl-C, writes CPSTORE.TXT here and --out;\n"
-    "          exit 1 when nothing arrived within --timeout (default 60). Operation\n"
+    "          exit 5 when nothing arrived within --timeout (default 60). Operation\n"
     "          \"Parameters from device to PC - DOWNLOAD\", with --test the \"- TEST\" one\n"
-    "PORT is COMn or a device path; line settings default to the operation's INI section.\n";
+    "PORT is COMn or a device path; line settings default to the operation's INI section.\n"
+    "  -h, --help  this text\n"
+    "Exit: 0 done, 1 the device answered but the run did not finish, 2 usage or unreadable file,\n"
+    "4 the port could not be opened, 5 no answer from the device, 130 SIGINT, 143 SIGTERM\n";
 
 constexpr double DefaultSendTimeoutSeconds = 300;
 constexpr double DefaultReceiveTimeoutSeconds = 60;
@@ -163,20 +168,26 @@ int Send(const std::vector<std::string>& words, const TCliArgs& parsed) {
     }
     finishIfComplete();
   };
-  auto stop = [&](const std::string& why) {
+  auto stop = [&](const std::string& why, int code) {
     if (host.Finished()) return;
     progress.Message("qmss params send: " + why + " after " + std::to_string(printed) + " of " +
                      std::to_string(sequence.size()) + " parameters; stopping");
     UASwDlAbort abort;
     host.TheController().Execute(abort);
-    host.Finish(ExitFailed);
+    host.Finish(code);
   };
-  host.OnStop = [&] { stop("stopped"); };
-  host.OnTimeout = [&] { stop("time-out"); };
+  host.OnStop = [&] { stop("stopped", host.StopExitCode()); };
+  host.OnNoAnswer = [&] { stop(NoAnswerMessage(line, line.ConnectTimeoutSeconds), ExitNoAnswer); };
+  host.OnTimeout = [&] {
+    if (host.DeviceAnswered())
+      stop("time-out", ExitFailed);
+    else
+      stop(NoAnswerMessage(line, line.TimeoutSeconds), ExitNoAnswer);
+  };
 
   if (!host.Start(ParameterDownload, line.Port, line.Baud, line.Parity)) {
-    std::fprintf(stderr, "qmss params send: could not use %s\n", PortDescription(line.Port).c_str());
-    return ExitFailed;
+    std::fprintf(stderr, "qmss params send: could not use %s\n", PortDescription(line).c_str());
+    return ExitPortFailed;
   }
   UASwDlFileLoad load;
   load.FileName = fileName;
@@ -189,14 +200,18 @@ int Send(const std::vector<std::string>& words, const TCliArgs& parsed) {
   std::printf("No.  Previous    File        New\n");
   std::fflush(stdout);
   host.SetTimeout(line.TimeoutSeconds);
+  host.WatchForAnswer(line.ConnectTimeoutSeconds);
   started = true;
   runsBefore = host.TheModel().SwDl.RunStatus().CompletedRuns;
   UASwDlStart start;
   host.TheController().Execute(start);
 
-  const int code = host.Run();
+  int code = host.Run();
   progress.End();
+  const bool portFailed = host.ErrorsShown() > 0;
+  const bool answered = host.DeviceAnswered();
   host.Shutdown();
+  if (portFailed) code = answered ? ExitFailed : ExitNoAnswer;
   return code;
 }
 
@@ -204,6 +219,11 @@ int Receive(const std::vector<std::string>& words, const TCliArgs& parsed) {
   std::string error;
   if (!words.empty()) {
     std::fprintf(stderr, "qmss params receive: takes no file (use --out FILE)\n%s", ParamsUsage);
+    return ExitUsage;
+  }
+  if (parsed.Has("--connect-timeout")) {
+    std::fprintf(stderr, "qmss params receive: --connect-timeout is for send; receive waits --timeout for its "
+                         "first line\n");
     return ExitUsage;
   }
   TLineOptions line;
@@ -255,7 +275,9 @@ int Receive(const std::vector<std::string>& words, const TCliArgs& parsed) {
       const std::vector<std::string> lines = swdl.DataLines();
       if (lines.empty()) {
         std::fprintf(stderr, "qmss params receive: nothing received\n");
-        host.Finish(ExitFailed);
+        // Stopped by a signal: its code. Otherwise the device sent nothing
+        // at all, or bytes that never made a line.
+        host.Finish(host.StopSignal() ? host.StopExitCode() : host.DeviceAnswered() ? ExitFailed : ExitNoAnswer);
         return;
       }
       try {
@@ -278,17 +300,20 @@ int Receive(const std::vector<std::string>& words, const TCliArgs& parsed) {
   };
 
   if (!host.Start(operation, line.Port, line.Baud, line.Parity)) {
-    std::fprintf(stderr, "qmss params receive: could not use %s\n", PortDescription(line.Port).c_str());
-    return ExitFailed;
+    std::fprintf(stderr, "qmss params receive: could not use %s\n", PortDescription(line).c_str());
+    return ExitPortFailed;
   }
-  std::fprintf(stderr, "qmss params receive: listening on %s\n", PortDescription(line.Port).c_str());
+  std::fprintf(stderr, "qmss params receive: listening on %s\n", PortDescription(line).c_str());
   host.SetTimeout(line.TimeoutSeconds);
   UASwDlStart start;
   host.TheController().Execute(start);
 
-  const int code = host.Run();
+  int code = host.Run();
   idle.stop();
+  const bool portFailed = host.ErrorsShown() > 0;
+  const bool answered = host.DeviceAnswered();
   host.Shutdown();
+  if (portFailed) code = answered ? ExitFailed : ExitNoAnswer;
   return code;
 }
 
@@ -297,7 +322,7 @@ int Receive(const std::vector<std::string>& words, const TCliArgs& parsed) {
 int RunParamsCommand(const std::vector<std::string>& args) {
   TCliArgs parsed;
   std::string error;
-  if (!parsed.Parse(args, {QMSS_LINE_OPTIONS, {"--out", true}, {"--idle", true}, {"--test", false}, {"--help", false}},
+  if (!parsed.Parse(args, {QMSS_LINE_OPTIONS, {"--out", true}, {"--idle", true}, {"--test", false}, {"-h,--help", false}},
                     error)) {
     std::fprintf(stderr, "qmss params: %s\n%s", error.c_str(), ParamsUsage);
     return ExitUsage;

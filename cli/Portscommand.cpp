@@ -16,7 +16,9 @@ namespace {
 const char* const PortsUsage =
     "Usage: qmss ports [--ini FILE]\n"
     "Lists COMn, the device behind it and whether it opens now (\"does not open\": another\n"
-    "program holds it, it is no serial device, or no permission: see the dialout group).\n";
+    "program holds it, it is no serial device, or no permission: see the dialout group).\n"
+    "  --ini FILE  the INI file whose [PORTS] section maps COM names to devices\n"
+    "  -h, --help  this text\n";
 
 constexpr int HighestComNumber = 255;
 
@@ -30,7 +32,7 @@ bool DeviceExists(const std::string& path) {
 int RunPortsCommand(const std::vector<std::string>& args) {
   TCliArgs parsed;
   std::string error;
-  if (!parsed.Parse(args, {{"--ini", true}, {"--help", false}}, error) || !parsed.Positional().empty()) {
+  if (!parsed.Parse(args, {{"--ini", true}, {"-h,--help", false}}, error) || !parsed.Positional().empty()) {
     std::fprintf(stderr, "qmss ports: %s\n%s", error.empty() ? "takes no arguments" : error.c_str(), PortsUsage);
     return ExitUsage;
   }

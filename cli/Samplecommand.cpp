@@ -20,7 +20,8 @@ const char* const SampleUsage =
     "Usage: qmss sample DIR [--seed N]\n"
     "Writes into DIR: main.hex display.hex lccomm.hex ethernet.hex (parts at 0x08000000),\n"
     "total.hex (combined: a K7310 image with data for all four processors), trx5170l.hex\n"
-    "and params.txt. The same seed always gives the same files.\n";
+    "and params.txt. The same seed always gives the same files.\n"
+    "  -h, --help  this text\n";
 
 // An Intel HEX record line: upper-case hex, checksum the two's complement of
 // the byte sum.
@@ -82,7 +83,7 @@ std::vector<std::string> PartFile(uint64_t& state, size_t length) {
 int RunSampleCommand(const std::vector<std::string>& args) {
   TCliArgs parsed;
   std::string error;
-  if (!parsed.Parse(args, {{"--seed", true}, {"--help", false}}, error)) {
+  if (!parsed.Parse(args, {{"--seed", true}, {"-h,--help", false}}, error)) {
     std::fprintf(stderr, "qmss sample: %s\n%s", error.c_str(), SampleUsage);
     return ExitUsage;
   }

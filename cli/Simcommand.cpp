@@ -21,6 +21,10 @@ int RunSimCommand(const std::vector<std::string>& args) {
     std::fputs(SimUsage().c_str(), stdout);
     return 0;
   }
+  if (parsed.Version) {
+    std::puts(VersionLine().c_str());
+    return 0;
+  }
 
   // The signals are taken by sigtimedwait below; blocked before the device
   // thread starts, so that it inherits the mask and never sees them.

@@ -41,6 +41,9 @@ class CmBase {
   virtual int TimerEvent(int event);
 
   CmStatus& Status() { return *StatusRecord; }
+  // Bytes that have come from the device since the port was opened; the
+  // host reads it while the worker runs, to tell a silent device.
+  uint64_t BytesReceived() const { return Port.BytesReceived(); }
 
   // The entry points of the threads. Each decides the locking: a step always
   // runs under the channel's step lock; a channel whose steps never block

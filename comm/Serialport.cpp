@@ -16,7 +16,10 @@ void TSerialPort::WaitUntilSent() {
 
 TSerialPort::Time TSerialPort::LastLineActivity() const { return std::max(LineSentUntil, LastReceived); }
 
-void TSerialPort::NoteOpened() { LineSentUntil = LastReceived = LineClock.Now(); }
+void TSerialPort::NoteOpened() {
+  LineSentUntil = LastReceived = LineClock.Now();
+  ReceivedCount.store(0, std::memory_order_relaxed);
+}
 
 void TSerialPort::NoteLine(int32_t baudRate, char parity) {
   LineBaud = baudRate;
@@ -28,7 +31,10 @@ void TSerialPort::NoteWritten(Time start, size_t count) {
   LineSentUntil = std::max(LineSentUntil, start) + LineWireTime(count);
 }
 
-void TSerialPort::NoteReceived() { LastReceived = LineClock.Now(); }
+void TSerialPort::NoteReceived(size_t count) {
+  LastReceived = LineClock.Now();
+  ReceivedCount.fetch_add(count, std::memory_order_relaxed);
+}
 
 TClock::Duration TSerialPort::LineWireTime(size_t count) const {
   return std::chrono::duration_cast<TClock::Duration>(WireTime(count, LineBaud, LineParity));

@@ -13,6 +13,7 @@
 // bookkeeping is kept here, on the port's clock, for every backend.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -91,15 +92,18 @@ class TSerialPort {
   Time LastLineActivity() const;
   // The clock this port counts its time-outs on; the channel's pauses use it too.
   TClock& Clock() const { return LineClock; }
+  // Bytes read since the port was opened: zero tells a host that the device
+  // has never answered at all. Any thread may ask.
+  uint64_t BytesReceived() const { return ReceivedCount.load(std::memory_order_relaxed); }
 
  protected:
   // For the backends: the line was opened now; the line now runs at this
   // rate and parity; count bytes were taken by the driver, the first at start;
-  // bytes arrived now.
+  // count bytes arrived now.
   void NoteOpened();
   void NoteLine(int32_t baudRate, char parity);
   void NoteWritten(Time start, size_t count);
-  void NoteReceived();
+  void NoteReceived(size_t count);
 
   // The time-out rules every backend shares.
   // Whether the time-outs say "take what has arrived, at once".
@@ -122,4 +126,5 @@ class TSerialPort {
   char LineParity = 'N';
   Time LineSentUntil{};
   Time LastReceived{};
+  std::atomic<uint64_t> ReceivedCount{0};
 };

@@ -336,7 +336,7 @@ bool TTermiosPort::Read(uint8_t* buffer, size_t count, size_t& got) {
       ssize_t n = ::read(Fd, buffer + got, count - got);
       if (n > 0) {
         got += static_cast<size_t>(n);
-        NoteReceived();
+        NoteReceived(static_cast<size_t>(n));
         continue;
       }
       if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;

@@ -6,6 +6,10 @@
 #include <map>
 #include <type_traits>
 
+#include <CLI/CLI.hpp>
+
+#include "sim/Argerror.h"
+
 namespace {
 
 bool ToInteger(const std::string& text, long long low, long long high, long long& value) {
@@ -66,7 +70,8 @@ std::string SimUsage() {
          "params:    --table FILE (lines number=value or number:value)\n"
          "stream:    --file FILE  --interval-ms MS (default 100)  --start-delay-ms MS\n"
          "           --repeat N (default 1, 0 for ever)  --eol crlf|lf  --long-line N\n"
-         "  --help                   this text\n";
+         "  -h, --help               this text\n"
+         "  --version                the product version\n";
 }
 
 bool ParseSimArguments(const std::vector<std::string>& args, SimArguments& out, std::string& error) {
@@ -136,58 +141,56 @@ bool ParseSimArguments(const std::vector<std::string>& args, SimArguments& out, 
   const std::map<std::string, std::function<void()>> flags = {
       {"--pace", [&o] { o.Pace = true; }},
       {"--awake", [&o] { o.Awake = true; }},
-      {"--help", [&parsed] { parsed.Help = true; }},
-      {"-h", [&parsed] { parsed.Help = true; }},
   };
 
-  for (size_t i = 0; i < args.size(); ++i) {
-    std::string arg = args[i];
-    if (arg.rfind("-", 0) != 0) {
-      if (haveKind) {
-        error = "unexpected argument \"" + arg + "\"";
-        return false;
-      }
-      if (!ParseSimKind(arg, parsed.Kind)) {
-        error = "unknown kind \"" + arg + "\" (k7310, trx5170l, params or stream)";
-        return false;
-      }
-      haveKind = true;
-      continue;
+  // CLI11 reads the words; the setters above check and store the values.
+  CLI::App app;
+  app.set_help_flag();
+  CLI::Option* help = app.add_flag("-h,--help")->disable_flag_override();
+  CLI::Option* version = app.add_flag("--version")->disable_flag_override();
+  std::map<std::string, CLI::Option*> given;
+  for (const auto& [name, setter] : withValue)
+    given[name] = app.add_option(name)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  for (const auto& [name, set] : flags) given[name] = app.add_flag(name)->disable_flag_override();
+  std::vector<std::string> words;
+  app.add_option("words", words);
+  std::vector<std::string> reversed(args.rbegin(), args.rend());
+  try {
+    app.parse(reversed);
+  } catch (const CLI::ParseError& e) {
+    error = ArgumentErrorText(e);
+    return false;
+  }
+  parsed.Help = help->count() > 0;
+  parsed.Version = version->count() > 0;
+  for (const std::string& word : words) {
+    if (haveKind) {
+      error = "unexpected argument \"" + word + "\"";
+      return false;
     }
-    std::string value;
-    bool inlineValue = false;
-    size_t equals = arg.find('=');
-    if (equals != std::string::npos) {
-      value = arg.substr(equals + 1);
-      arg = arg.substr(0, equals);
-      inlineValue = true;
+    if (!ParseSimKind(word, parsed.Kind)) {
+      error = "unknown kind \"" + word + "\" (k7310, trx5170l, params or stream)";
+      return false;
     }
-    if (auto flag = flags.find(arg); flag != flags.end()) {
-      if (inlineValue) {
-        error = arg + " takes no value";
-        return false;
-      }
+    haveKind = true;
+  }
+  for (const auto& [name, option] : given) {
+    if (option->count() == 0) continue;
+    if (option->count() > 1) {
+      error = "option " + name + " given more than once";
+      return false;
+    }
+    if (auto flag = flags.find(name); flag != flags.end()) {
       flag->second();
       continue;
     }
-    auto option = withValue.find(arg);
-    if (option == withValue.end()) {
-      error = "unknown option " + arg;
-      return false;
-    }
-    if (!inlineValue) {
-      if (i + 1 >= args.size()) {
-        error = arg + " needs a value";
-        return false;
-      }
-      value = args[++i];
-    }
-    if (!option->second(value)) {
-      error = "bad value \"" + value + "\" for " + arg;
+    const std::string value = option->results().front();
+    if (!withValue.at(name)(value)) {
+      error = "bad value \"" + value + "\" for " + name;
       return false;
     }
   }
-  if (!haveKind && !parsed.Help) {
+  if (!haveKind && !parsed.Help && !parsed.Version) {
     error = "no KIND given";
     return false;
   }

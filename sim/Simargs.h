@@ -12,6 +12,7 @@ struct SimArguments {
   SimOptions Options;
   std::string DumpDir;  // empty: no dump
   bool Help = false;    // --help: print the usage and exit
+  bool Version = false;  // --version: print the product version and exit
 };
 
 // args are the words after "sim". False with a message for an unknown kind

@@ -3,7 +3,9 @@
 // report shows problems, and a device that never answers.
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QProcess>
+#include <csignal>
 
 #include "tests/cli/Qmssprocess.h"
 #include "tests/cli/Testimages.h"
@@ -57,9 +59,12 @@ TEST_F(Download, K7310EveryProcessorWrittenVerifiedAndStarted) {
   TSimProcess sim;
   ASSERT_TRUE(sim.Start(Dir, {"k7310", "--awake", "--dump", Dir.Path("dump")})) << sim.Error();
 
-  const TQmssResult r = Dir.Run({"download", "k7310", file, "--port", sim.Port(), "--baud", "115200", "--timeout", "60"});
+  // Without --timeout: three times the wire time of about 10,400 bytes at
+  // 115200 baud 8E1, plus a minute.
+  const TQmssResult r = Dir.Run({"download", "k7310", file, "-p", sim.Port(), "--baud", "115200"});
   EXPECT_EQ(r.ExitCode, 0) << r.Err;
   EXPECT_NE(r.Err.find("qmss download: done"), std::string::npos) << r.Err;
+  EXPECT_NE(r.Err.find("to " + sim.Port() + " at 115200 baud, parity E, time-out 63 s"), std::string::npos) << r.Err;
   EXPECT_EQ(r.Out, "");
   ASSERT_EQ(sim.Stop(), 0);
   ExpectFlashHoldsTheParts("dump");
@@ -191,6 +196,54 @@ TEST_F(Download, Trx5170lOnAPaced1200BaudLine) {
   EXPECT_TRUE(got == std::string(want.begin(), want.end())) << FirstDifference(got, std::string(want.begin(), want.end()));
 }
 
+// A device that answers, but never lets the run finish (it refuses every
+// command): exit 1 at the time-out, not the no-answer exit 5.
+TEST_F(Download, AnsweringDeviceThatNeverFinishesEndsWithExitOne) {
+  const std::string file = Dir.Write("total.hex", TotalFile());
+  TSimProcess sim;
+  ASSERT_TRUE(sim.Start(Dir, {"k7310", "--awake", "--nack", "1"})) << sim.Error();
+  const TQmssResult r = Dir.Run({"download", "k7310", file, "-p", sim.Port(), "--baud", "115200", "--timeout", "5",
+                                 "--connect-timeout", "3"});
+  EXPECT_EQ(r.ExitCode, 1) << r.Err;
+  EXPECT_NE(r.Err.find("no end of the run within 5 s; stopping the run"), std::string::npos) << r.Err;
+  EXPECT_EQ(r.Err.find("no answer from the device"), std::string::npos) << r.Err;
+  EXPECT_LT(r.Seconds, 15.0);
+}
+
+// SIGINT and SIGTERM in the middle of a run (a paced 1200-baud line, so that
+// the run is still going): the run is stopped, and the exit code says which
+// signal stopped it.
+TEST_F(Download, SignalsStopTheRunWithTheirExitCodes) {
+  const std::string file = Dir.Write("total.hex", TotalFile());
+  for (const auto& [signal, code] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}}) {
+    SCOPED_TRACE(signal);
+    TSimProcess sim;
+    ASSERT_TRUE(sim.Start(Dir, {"k7310", "--awake", "--pace", "--parity", "E"})) << sim.Error();
+    QProcess run;
+    run.setWorkingDirectory(QString::fromStdString(Dir.Path()));
+    run.setProcessEnvironment(Dir.Environment());
+    run.start(QString::fromStdString(QmssProgram()),
+              {"download", "k7310", QString::fromStdString(file), "-p", QString::fromStdString(sim.Port()), "--baud",
+               "1200", "--parity", "E"});
+    ASSERT_TRUE(run.waitForStarted(10000));
+    // Until the first block is on its way.
+    QByteArray err;
+    QElapsedTimer clock;
+    clock.start();
+    while (!err.contains("of 2304 bytes") && clock.elapsed() < 30000) {
+      run.waitForReadyRead(100);
+      err += run.readAllStandardError();
+    }
+    ASSERT_TRUE(err.contains("of 2304 bytes")) << err.toStdString();
+    ::kill(static_cast<pid_t>(run.processId()), signal);
+    ASSERT_TRUE(run.waitForFinished(15000));
+    err += run.readAllStandardError();
+    EXPECT_EQ(run.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(run.exitCode(), code) << err.toStdString();
+    EXPECT_TRUE(err.contains("qmss download: stopped; stopping the run")) << err.toStdString();
+  }
+}
+
 // A port that another program already has open: qmss says so on the line
 // after the fixed text, naming the program, and the log keeps both lines.
 TEST(DownloadPort, APortHeldByAnotherProgramIsNamedOnStderrAndInTheLog) {
@@ -212,7 +265,7 @@ TEST(DownloadPort, APortHeldByAnotherProgramIsNamedOnStderrAndInTheLog) {
   }
   other.kill();
   other.waitForFinished();
-  EXPECT_EQ(r.ExitCode, 1) << r.Err;
+  EXPECT_EQ(r.ExitCode, 4) << r.Err;
   const std::string lines = "Communication: Invalid Handle\n";
   EXPECT_NE(r.Err.find("qmss: " + lines), std::string::npos) << r.Err;
   EXPECT_NE(r.Err.find("is in use by another program: process " + pid + " (sleep)"), std::string::npos) << r.Err;
@@ -221,18 +274,22 @@ TEST(DownloadPort, APortHeldByAnotherProgramIsNamedOnStderrAndInTheLog) {
   EXPECT_NE(log.find("process " + pid + " (sleep)"), std::string::npos) << log;
 }
 
-// A port nobody serves, or none at all: the run ends with exit 1 within the
-// time-out, and says why.
+// A port nobody serves, or none at all: the run ends with its own exit code
+// within the time-out, and says why.
 struct SilentCase {
   const char* Name;
   std::vector<std::string> Args;  // PORT stands for the pty, FILE for a sample file of the kind
   const char* File;
+  int Exit;
   const char* Says;
+  double Bound;  // seconds the run may take at most
 };
+
+void PrintTo(const SilentCase& c, std::ostream* out) { *out << c.Name; }
 
 class Silent : public ::testing::TestWithParam<SilentCase> {};
 
-TEST_P(Silent, EndsWithExitOne) {
+TEST_P(Silent, EndsWithItsExitCodeWithinTheBound) {
   if (QmssProgram().empty()) GTEST_SKIP() << "qmss is not built in " << QMSS_BINARY_DIR;
   TCliFolder dir;
   TestPty pty;
@@ -243,27 +300,39 @@ TEST_P(Silent, EndsWithExitOne) {
   if (std::string(c.File) == "trx5170l") file = dir.Write("f.hex", IntelHex({{0x000E0000, SeededBytes(0x40, 1)}}));
   if (std::string(c.File) == "params") file = dir.Write("f.txt", "Par.1: A :2\r\n");
   std::vector<std::string> args;
+  std::string says = c.Says;
   for (const std::string& a : c.Args) args.push_back(a == "PORT" ? pty.SlavePath() : a == "FILE" ? file : a);
+  if (const size_t at = says.find("PORT"); at != std::string::npos) says.replace(at, 4, pty.SlavePath());
 
-  const TQmssResult r = dir.Run(args, 30000);
-  EXPECT_EQ(r.ExitCode, 1) << JoinArgs(args) << "\n" << r.Err;
-  EXPECT_NE(r.Err.find(c.Says), std::string::npos) << r.Err;
-  EXPECT_LT(r.Seconds, 15.0) << "the run should end soon after its time-out";
+  const TQmssResult r = dir.Run(args, static_cast<int>(c.Bound * 1000) + 30000);
+  EXPECT_EQ(r.ExitCode, c.Exit) << JoinArgs(args) << "\n" << r.Err;
+  EXPECT_NE(r.Err.find(says), std::string::npos) << r.Err;
+  EXPECT_LT(r.Seconds, c.Bound) << "the run should end soon after its time-out";
 }
 
+// The device never sends a byte: exit 5 after --connect-timeout (20 s by
+// default), or after a shorter --timeout; a port that does not open: 4.
 INSTANTIATE_TEST_SUITE_P(
     NoDevice, Silent,
     ::testing::Values(
-        SilentCase{"K7310", {"download", "k7310", "FILE", "--port", "PORT", "--timeout", "1"}, "k7310",
-                   "no end of the run within 1 s; stopping the run"},
-        SilentCase{"Trx5170l", {"download", "trx5170l", "FILE", "--port", "PORT", "--timeout", "1"}, "trx5170l",
-                   "no end of the run within 1 s; stopping the run"},
-        SilentCase{"ParamsSend", {"params", "send", "FILE", "--port", "PORT", "--timeout", "1"}, "params",
-                   "time-out after 0 of 1 parameters"},
-        SilentCase{"ParamsReceive", {"params", "receive", "--port", "PORT", "--timeout", "1"}, "",
-                   "no line within 1 s"},
+        SilentCase{"K7310GivesUpAfterTheDefaultConnectTimeout", {"download", "k7310", "FILE", "-p", "PORT"}, "k7310", 5,
+                   "qmss download: no answer from the device on PORT within 20 s: check the cable, the power, and "
+                   "that the device is in its boot loader; stopping the run",
+                   35},
+        SilentCase{"K7310ConnectTimeout", {"download", "k7310", "FILE", "-p", "PORT", "--connect-timeout", "1.5"},
+                   "k7310", 5, "no answer from the device on PORT within 1.5 s: check the cable", 12},
+        SilentCase{"K7310RunTimeoutFirst", {"download", "k7310", "FILE", "--port", "PORT", "--timeout", "1"}, "k7310",
+                   5, "no answer from the device on PORT within 1 s", 12},
+        SilentCase{"Trx5170l", {"download", "trx5170l", "FILE", "--port", "PORT", "--connect-timeout", "1"},
+                   "trx5170l", 5, "no answer from the device on PORT within 1 s", 12},
+        SilentCase{"ParamsSend", {"params", "send", "FILE", "--port", "PORT", "--connect-timeout", "1"}, "params", 5,
+                   "no answer from the device on PORT within 1 s: check the cable, the power, and that the device "
+                   "is in its boot loader after 0 of 1 parameters",
+                   12},
+        SilentCase{"ParamsReceive", {"params", "receive", "--port", "PORT", "--timeout", "1"}, "", 5,
+                   "no line within 1 s", 12},
         SilentCase{"PortThatDoesNotExist", {"download", "k7310", "FILE", "--port", "/dev/qmss-no-such-port"}, "k7310",
-                   "could not use"}),
+                   4, "could not use /dev/qmss-no-such-port", 12}),
     [](const ::testing::TestParamInfo<SilentCase>& p) { return std::string(p.param.Name); });
 
 }  // namespace

@@ -17,6 +17,7 @@ struct InfoCase {
   std::vector<HexChunk> Chunks;
   int DamagedLine;              // 0: none
   std::vector<std::string> Lines;  // lines stdout must hold besides the common ones
+  int Exit = 0;                    // 3 when the load report shows problems
 };
 
 std::string Hex8(uint32_t value) {
@@ -67,7 +68,8 @@ std::vector<InfoCase> Cases() {
                    {{0x0807FFF0, SeededBytes(0x20, 8)}},
                    0,
                    {"image: main, 0x80000 cells at 0x08000000",
-                    "  16 data bytes lie outside the image (0x08080000 to 0x0808000F) and were left out"}});
+                    "  16 data bytes lie outside the image (0x08080000 to 0x0808000F) and were left out"},
+                   3});
   cases.push_back({"PartWithADamagedRecord",
                    "part",
                    0x08000000,
@@ -75,7 +77,8 @@ std::vector<InfoCase> Cases() {
                    {{0x08000000, SeededBytes(0x50, 9)}},
                    3,
                    {"image: part, 0x10000 cells at 0x08000000",
-                    "  1 record with a wrong checksum or malformed fields (line 3)"}});
+                    "  1 record with a wrong checksum or malformed fields (line 3)"},
+                   3});
   return cases;
 }
 
@@ -92,7 +95,11 @@ TEST_P(Info, FiguresAndBinary) {
   if (c.Image) args.insert(args.end(), {"--image", c.Image});
 
   const TQmssResult r = dir.Run(args);
-  ASSERT_EQ(r.ExitCode, 0) << r.Err;
+  // The figures and the binary come all the same.
+  ASSERT_EQ(r.ExitCode, c.Exit) << r.Err;
+  if (c.Exit == 3) {
+    EXPECT_NE(r.Err.find("the load report shows problems"), std::string::npos) << r.Err;
+  }
 
   std::vector<uint8_t> want = ImageBinary(c.Chunks, c.Base, c.Size);
   const bool trx = c.Base == 0x000E0000;
@@ -118,6 +125,18 @@ TEST_P(Info, FiguresAndBinary) {
 
 INSTANTIATE_TEST_SUITE_P(Shapes, Info, ::testing::ValuesIn(Cases()),
                          [](const ::testing::TestParamInfo<InfoCase>& p) { return std::string(p.param.Name); });
+
+TEST(InfoFile, WithoutDataFailsWithExitThree) {
+  if (QmssProgram().empty()) GTEST_SKIP() << "qmss is not built in " << QMSS_BINARY_DIR;
+  TCliFolder dir;
+  // Only an end record, and data only outside the image: a clean load report
+  // in the first case, yet nothing to download in either.
+  for (const std::string& text : {std::string(":00000001FF\r\n"), IntelHex({{0x09000000, SeededBytes(0x10, 1)}})}) {
+    const TQmssResult r = dir.Run({"info", dir.Write("empty.hex", text)});
+    EXPECT_EQ(r.ExitCode, 3) << r.Err;
+    EXPECT_NE(r.Err.find("holds no data for the k7310 image"), std::string::npos) << r.Err;
+  }
+}
 
 TEST(InfoFile, ThatCannotBeReadIsAUsageErrorAndWritesNoBinary) {
   if (QmssProgram().empty()) GTEST_SKIP() << "qmss is not built in " << QMSS_BINARY_DIR;

@@ -2,6 +2,7 @@
 // on stderr before any device is touched; help, ports and sample.
 #include <gtest/gtest.h>
 
+#include "files/Version.h"
 #include "tests/cli/Qmssprocess.h"
 #include "tests/support/Pty.h"
 
@@ -33,6 +34,7 @@ TEST_F(Usage, ErrorsEndWithExitTwoAndSayWhy) {
   const std::vector<UsageCase> cases = {
       {{}, "Usage: qmss COMMAND"},
       {{"frobnicate"}, "unknown command \"frobnicate\""},
+      {{"--frobnicate"}, "unknown option \"--frobnicate\""},
       {{"ports", "extra"}, "takes no arguments"},
       {{"info"}, "give one HEX file"},
       {{"info", "GOOD", "GOOD"}, "give one HEX file"},
@@ -56,6 +58,14 @@ TEST_F(Usage, ErrorsEndWithExitTwoAndSayWhy) {
       // A file with nothing for any K7310 processor.
       {{"download", "k7310", "EMPTY", "--port", port}, "holds no data for any of the four processors"},
       {{"download", "k7310", "GOOD", "--port", port, "--force=yes"}, "option --force takes no value"},
+      {{"download", "k7310", "GOOD", "--port", port, "--connect-timeout", "0"}, "bad connect time-out \"0\""},
+      // An option given twice, in either spelling, and a flag given twice.
+      {{"download", "k7310", "GOOD", "-p", port, "--port", port}, "option --port given more than once"},
+      {{"download", "k7310", "GOOD", "-p", port, "--force", "--force"}, "option --force given more than once"},
+      {{"info", "GOOD", "--image", "k7310", "--image=part"}, "option --image given more than once"},
+      {{"sim", "k7310", "--seed", "1", "--seed", "2"}, "option --seed given more than once"},
+      {{"sim", "k7310", "--pace", "--pace"}, "option --pace given more than once"},
+      {{"params", "receive", "-p", port, "--connect-timeout", "5"}, "--connect-timeout is for send"},
       {{"params"}, "say send or receive"},
       {{"params", "upload", "--port", port}, "say send or receive"},
       {{"params", "send", "--port", port}, "give one parameter file"},
@@ -85,12 +95,24 @@ TEST_F(Usage, ErrorsEndWithExitTwoAndSayWhy) {
 TEST_F(Usage, HelpGoesToStdoutWithExitZero) {
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
            {"--help"}, {"info", "--help"}, {"combine", "--help"}, {"download", "--help"},
-           {"params", "--help"}, {"ports", "--help"}, {"sim", "--help"}, {"sample", "--help"}}) {
+           {"params", "--help"}, {"ports", "--help"}, {"sim", "--help"}, {"sample", "--help"},
+           {"-h"}, {"info", "-h"}, {"combine", "-h"}, {"download", "-h"}, {"params", "-h"}, {"ports", "-h"},
+           {"sim", "-h"}, {"sample", "-h"}}) {
     SCOPED_TRACE(JoinArgs(args));
     const TQmssResult r = Dir.Run(args);
     EXPECT_EQ(r.ExitCode, 0);
     EXPECT_NE(r.Out.find("Usage: qmss"), std::string::npos) << r.Out;
     EXPECT_EQ(r.Err, "");
+  }
+}
+
+TEST_F(Usage, VersionNamesTheProductVersionCommitAndDate) {
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{{"--version"}, {"sim", "--version"}}) {
+    SCOPED_TRACE(JoinArgs(args));
+    const TQmssResult r = Dir.Run(args);
+    EXPECT_EQ(r.ExitCode, 0);
+    EXPECT_EQ(r.Out.rfind("qmss " QMSS_VERSION " (", 0), 0u) << r.Out;
+    EXPECT_EQ(r.Out.back(), '\n');
   }
 }
 

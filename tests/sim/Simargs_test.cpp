@@ -46,6 +46,7 @@ TEST(SimArgs, OptionsReachTheSimulatorSettings) {
   EXPECT_EQ(s.Options.LongLine, 400);
   EXPECT_EQ(s.Options.StreamFile, "lines.txt");
   EXPECT_TRUE(Parse({"--help"}).Help);
+  EXPECT_TRUE(Parse({"-h"}).Help);
 }
 
 TEST(SimArgs, BadArgumentsAreRefusedWithAReason) {
@@ -62,6 +63,8 @@ TEST(SimArgs, BadArgumentsAreRefusedWithAReason) {
       {"k7310", "--route-fallback-ms", "10ms"},
       {"stream", "--eol", "cr"},
       {"k7310", "--pace=1"},
+      {"k7310", "--seed", "1", "--seed=2"},
+      {"k7310", "--awake", "--awake"},
   };
   for (const auto& args : cases) {
     SCOPED_TRACE(::testing::PrintToString(args));

@@ -31,7 +31,7 @@ bool TScriptedPort::Read(uint8_t* buffer, size_t count, size_t& got) {
     if (!Input.empty() && Input.front().At <= FakeTime.Now()) {
       buffer[got++] = Input.front().Byte;
       Input.pop_front();
-      NoteReceived();
+      NoteReceived(1);
       continue;
     }
     // Nothing has arrived yet: wait for the next byte if it comes in time,

@@ -1,0 +1,18 @@
+#include "sim/Argerror.h"
+
+#include <CLI/CLI.hpp>
+
+std::string ArgumentErrorText(const CLI::ParseError& error) {
+  const std::string what = error.what();
+  if (dynamic_cast<const CLI::ExtrasError*>(&error)) {
+    // "The following argument was not expected: --x"
+    const size_t colon = what.find(": ");
+    return "unknown option \"" + (colon == std::string::npos ? what : what.substr(colon + 2)) + "\"";
+  }
+  if (dynamic_cast<const CLI::ArgumentMismatch*>(&error)) {
+    // "x was given a disallowed flag override", "--x: 1 required TEXT missing"
+    if (what.find("flag override") != std::string::npos) return "option --" + what.substr(0, what.find(' ')) + " takes no value";
+    if (what.find("required") != std::string::npos) return "option " + what.substr(0, what.find(':')) + " needs a value";
+  }
+  return what;
+}
