@@ -31,14 +31,7 @@ bool TCliArgs::Parse(const std::vector<std::string>& args, std::initializer_list
                                        : app.add_flag(option.Names)->disable_flag_override();
     added.emplace_back(LongName(option.Names), o);
   }
-  app.add_option("words", Words);
-  std::vector<std::string> reversed(args.rbegin(), args.rend());
-  try {
-    app.parse(reversed);
-  } catch (const CLI::ParseError& e) {
-    error = ArgumentErrorText(e);
-    return false;
-  }
+  if (!ParseArguments(app, args, Words, error)) return false;
   for (const auto& [name, o] : added) {
     if (o->count() == 0) continue;
     if (o->count() > 1) {

@@ -16,3 +16,17 @@ std::string ArgumentErrorText(const CLI::ParseError& error) {
   }
   return what;
 }
+
+bool ParseArguments(CLI::App& app, const std::vector<std::string>& args, std::vector<std::string>& words,
+                    std::string& error) {
+  app.add_option("words", words);
+  // CLI11 takes its words last first.
+  std::vector<std::string> reversed(args.rbegin(), args.rend());
+  try {
+    app.parse(reversed);
+  } catch (const CLI::ParseError& e) {
+    error = ArgumentErrorText(e);
+    return false;
+  }
+  return true;
+}

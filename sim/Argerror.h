@@ -5,8 +5,15 @@
 
 #include <string>
 
+#include <vector>
+
 namespace CLI {
+class App;
 class ParseError;
 }
 
 std::string ArgumentErrorText(const CLI::ParseError& error);
+// Parses args with app, its positional words going to words; false with the
+// error text in the wording above.
+bool ParseArguments(CLI::App& app, const std::vector<std::string>& args, std::vector<std::string>& words,
+                    std::string& error);

@@ -153,14 +153,7 @@ bool ParseSimArguments(const std::vector<std::string>& args, SimArguments& out, 
     given[name] = app.add_option(name)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   for (const auto& [name, set] : flags) given[name] = app.add_flag(name)->disable_flag_override();
   std::vector<std::string> words;
-  app.add_option("words", words);
-  std::vector<std::string> reversed(args.rbegin(), args.rend());
-  try {
-    app.parse(reversed);
-  } catch (const CLI::ParseError& e) {
-    error = ArgumentErrorText(e);
-    return false;
-  }
+  if (!ParseArguments(app, args, words, error)) return false;
   parsed.Help = help->count() > 0;
   parsed.Version = version->count() > 0;
   for (const std::string& word : words) {
