@@ -31,11 +31,8 @@ void CmBase::RunStep() {
 }
 
 void CmBase::RunCommand(int code) {
-  if (!SerialisedCommands) {
-    Command(code);
-    return;
-  }
-  std::lock_guard<std::mutex> lock(StepLock);
+  std::unique_lock<std::mutex> lock(StepLock, std::defer_lock);
+  if (SerialisedCommands) lock.lock();
   Command(code);
 }
 

@@ -17,11 +17,7 @@ struct ControllerFixture : ::testing::Test {
     host.ModelPtr = std::make_unique<TModel>(host, false);
     host.Model = host.ModelPtr.get();
     host.Controller = std::make_unique<TController>(*host.ModelPtr);
-    host.ModelPtr->SetChannelFactory([this](TModel& m, const CmConfig&, PortSettings* s) {
-      auto made = std::make_unique<TProbeChannel>(m, s);
-      channel = made.get();
-      return made;
-    });
+    UseProbeChannels(*host.ModelPtr, channel);
     host.Config.Connection = 1;
     ApplicationStarted = true;
     host.ModelPtr->Restart(host.Config);

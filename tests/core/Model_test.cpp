@@ -127,11 +127,7 @@ TEST_P(ModelCommands, StartAndAbortSendTheKindsCommands) {
   host.ModelPtr = std::make_unique<TModel>(host, false);
   host.Model = host.ModelPtr.get();
   TProbeChannel* channel = nullptr;
-  host.ModelPtr->SetChannelFactory([&](TModel& m, const CmConfig&, PortSettings* s) {
-    auto made = std::make_unique<TProbeChannel>(m, s);
-    channel = made.get();
-    return made;
-  });
+  UseProbeChannels(*host.ModelPtr, channel);
   host.ModelPtr->SwDl.SetOperation(static_cast<uint8_t>(c.operation));
   host.Config.Connection = 1;
   ApplicationStarted = true;
@@ -169,11 +165,7 @@ TEST(ModelReplyTimer, ExpiryReachesTheChannelOnceOnTheHostThread) {
   host.ModelPtr = std::make_unique<TModel>(host, false);
   host.Model = host.ModelPtr.get();
   TProbeChannel* channel = nullptr;
-  host.ModelPtr->SetChannelFactory([&](TModel& m, const CmConfig&, PortSettings* s) {
-    auto made = std::make_unique<TProbeChannel>(m, s);
-    channel = made.get();
-    return made;
-  });
+  UseProbeChannels(*host.ModelPtr, channel);
   host.Config.Connection = 1;
   ApplicationStarted = true;
   host.ModelPtr->Restart(host.Config);

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <vector>
@@ -65,3 +66,12 @@ class TProbeChannel : public CmBase {
   std::mutex RecordLock;
   std::vector<int> Commands;
 };
+
+// Makes the model build probe channels; slot always points at the newest.
+inline void UseProbeChannels(TModel& model, TProbeChannel*& slot) {
+  model.SetChannelFactory([&slot](TModel& m, const CmConfig&, PortSettings* s) {
+    auto made = std::make_unique<TProbeChannel>(m, s);
+    slot = made.get();
+    return made;
+  });
+}
