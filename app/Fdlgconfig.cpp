@@ -136,6 +136,9 @@ bool TDlgConfig::FillPortList(int mode) {
     cbPort->setCurrentIndex(0);
   }
   cbPort->setEnabled(mode != 0);
+  // The first entry became current when it was added, before its tooltip was
+  // set; the box's tooltip is taken once the list is complete.
+  cbPort->setToolTip(cbPort->itemData(cbPort->currentIndex(), Qt::ToolTipRole).toString());
   return found;
 }
 
