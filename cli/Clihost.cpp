@@ -70,8 +70,21 @@ void TCliHost::TakeSignal() {
   if (OnStop) OnStop();
 }
 
+void TCliHost::LogWrite(const std::string& text) {
+  Log.Write(text);
+  if (OnLogLine) Context()->Post([this, text] {
+    if (OnLogLine) OnLogLine(text);
+  });
+}
+
+void TCliHost::SetLogFiles(std::string file, std::string whenHeld) {
+  LogFile = std::move(file);
+  LogFileWhenHeld = std::move(whenHeld);
+}
+
 void TCliHost::ShowError(const std::string& message) {
   ++ErrorCount;
+  LastErrorText = message;
   if (OnBeforeMessage) OnBeforeMessage();
   std::fprintf(stderr, "qmss: %s\n", message.c_str());
   std::fflush(stderr);
@@ -129,7 +142,10 @@ bool TCliHost::Start(uint8_t operation, int port, std::optional<int> baud, std::
   Config.Operation = operation;
   Config.Port = port;
 
-  Log.Open();
+  if (Log.Open(LogFile))
+    LogInUse = LogFile;
+  else if (!LogFileWhenHeld.empty() && Log.Open(LogFileWhenHeld))
+    LogInUse = LogFileWhenHeld;
   Log.WriteStartBanner();
 
   const int errorsBefore = ErrorCount;

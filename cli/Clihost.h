@@ -22,7 +22,9 @@ class TCliHost : public THost {
   explicit TCliHost(std::string iniPath);
   ~TCliHost() override;
 
-  void LogWrite(const std::string& text) override { Log.Write(text); }
+  // Writes to the log; with OnLogLine set, also hands the text to the main
+  // thread (channels log from the worker thread).
+  void LogWrite(const std::string& text) override;
   void ShowError(const std::string& message) override;
   void ViewStateChanged() override;
   void ViewUpdate() override;
@@ -34,6 +36,11 @@ class TCliHost : public THost {
   // line settings from the INI unless given. False when the port did not
   // open (the error has been shown).
   bool Start(uint8_t operation, int port, std::optional<int> baud, std::optional<char> parity);
+  // The log file Start opens ("LOG.TXT" unless set), and the one it opens
+  // instead when another run holds that one (empty: none).
+  void SetLogFiles(std::string file, std::string whenHeld = "");
+  // The log file in use once Start has run; empty when none could be opened.
+  const std::string& LogFileName() const { return LogInUse; }
   // Runs the event loop until Finish; the exit code given there.
   int Run();
   void Finish(int code);
@@ -51,6 +58,8 @@ class TCliHost : public THost {
   std::function<void()> OnTextChanged;
   // Before an error is shown (a live progress line ends first).
   std::function<void()> OnBeforeMessage;
+  // Every text written to the log, on the main thread, as written (-v).
+  std::function<void(const std::string&)> OnLogLine;
   void SetTimeout(double seconds);
   void CancelTimeout() { Timeout.stop(); }
   // The signal OnStop was called for (SIGINT or SIGTERM), 0 before; and the
@@ -68,6 +77,8 @@ class TCliHost : public THost {
   TModel& TheModel() { return *ModelPtr; }
   TController& TheController() { return *ControllerPtr; }
   int ErrorsShown() const { return ErrorCount; }
+  // The last error shown, empty when none.
+  const std::string& LastError() const { return LastErrorText; }
 
  private:
   static void TextChanged(void* host);
@@ -75,6 +86,9 @@ class TCliHost : public THost {
 
   std::string IniPath;
   TLogFile Log;
+  std::string LogFile = "LOG.TXT";
+  std::string LogFileWhenHeld;
+  std::string LogInUse;
   std::unique_ptr<TModel> ModelPtr;
   std::unique_ptr<TController> ControllerPtr;
   int SubscriptionIds[3] = {};
@@ -88,6 +102,7 @@ class TCliHost : public THost {
   bool StopTaken = false;
   int ExitCode = 0;
   int ErrorCount = 0;
+  std::string LastErrorText;
 };
 
 // Blocks SIGINT and SIGTERM in the calling thread and every thread it starts
