@@ -119,7 +119,8 @@ void TDownloadRun::Finished(int code, const std::string& why) {
   const bool k7310 = !PartNames.empty();
   const TRunFigures f = Meter.Figures();
   std::vector<std::string> verified;
-  for (int p : Meter.VerifiedParts()) verified.push_back(PartNames[static_cast<size_t>(p)]);
+  for (int p : Meter.VerifiedParts())
+    if (static_cast<size_t>(p) < PartNames.size()) verified.push_back(PartNames[static_cast<size_t>(p)]);
   const std::string summary =
       Started ? SummaryLine(code == ExitDone, k7310 ? "verified" : "downloaded", f, "bytes",
                             static_cast<int>(verified.size()), k7310 ? Meter.PartsWithData() : 0)

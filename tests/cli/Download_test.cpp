@@ -11,6 +11,7 @@
 #include <csignal>
 #include <map>
 
+#include "files/Logfile.h"
 #include "tests/cli/Qmssprocess.h"
 #include "tests/cli/Testimages.h"
 #include "tests/support/Pty.h"
@@ -416,6 +417,30 @@ TEST_F(Download, SeveralPortsExitWithTheHighestCode) {
   EXPECT_TRUE(ports[1].toObject()["ok"].toBool());
   EXPECT_EQ(ports[1].toObject()["bytes"].toInt(), 2980);
   EXPECT_NE(r.Err.find(silent.SlavePath() + ": qmss download: no answer from the device"), std::string::npos) << r.Err;
+}
+
+// No run goes without a log: --log names it, and a run whose LOG.TXT another
+// run holds logs to the port's own file and says so.
+TEST_F(Download, EveryRunHasALog) {
+  const std::string file = Dir.Write("total.hex", TotalFile());
+  TSimProcess sim;
+  ASSERT_TRUE(sim.Start(Dir, {"k7310", "--awake", "--nack", "0.2:1"})) << sim.Error();
+  const std::string portLog = "LOG-" + sim.Port().substr(5).replace(3, 1, "-") + ".TXT";
+
+  const TQmssResult named = Dir.Run({"download", "k7310", file, "-p", sim.Port(), "--baud", "115200", "--log", "mine.txt"});
+  EXPECT_EQ(named.ExitCode, 0) << named.Err;
+  EXPECT_NE(Dir.Read("mine.txt").find("No Ack"), std::string::npos) << Dir.Read("mine.txt");
+  EXPECT_FALSE(Dir.Exists("LOG.TXT"));
+
+  TLogFile other;
+  ASSERT_TRUE(other.Open(Dir.Path("LOG.TXT")));
+  const TQmssResult held = Dir.Run({"download", "k7310", file, "-p", sim.Port(), "--baud", "115200"});
+  other.Close();
+  EXPECT_EQ(held.ExitCode, 0) << held.Err;
+  EXPECT_NE(held.Err.find("LOG.TXT is held by another run; this run logs to " + portLog), std::string::npos)
+      << held.Err;
+  EXPECT_NE(Dir.Read(portLog).find("* START "), std::string::npos);
+  EXPECT_EQ(Dir.Read("LOG.TXT"), "");
 }
 
 // A device that answers, but never lets the run finish (it refuses every
