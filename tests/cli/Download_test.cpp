@@ -491,6 +491,46 @@ TEST_F(Download, SignalsStopTheRunWithTheirExitCodes) {
   }
 }
 
+// SIGTERM to a download to several ports reaches every worker: each run is
+// stopped, and the command ends with the signal's code and its table.
+TEST_F(Download, ASignalStopsTheRunOnEveryPort) {
+  const std::string file = Dir.Write("total.hex", TotalFile());
+  TSimProcess sims[2];
+  QStringList args = {"download", "k7310", QString::fromStdString(file), "--baud", "1200", "--parity", "E"};
+  for (TSimProcess& sim : sims) {
+    ASSERT_TRUE(sim.Start(Dir, {"k7310", "--awake", "--pace", "--parity", "E"})) << sim.Error();
+    args << "-p" << QString::fromStdString(sim.Port());
+  }
+  QProcess run;
+  run.setWorkingDirectory(QString::fromStdString(Dir.Path()));
+  run.setProcessEnvironment(Dir.Environment());
+  run.start(QString::fromStdString(QmssProgram()), args);
+  ASSERT_TRUE(run.waitForStarted(10000));
+  // Until both are writing their first part.
+  QByteArray err;
+  QElapsedTimer clock;
+  clock.start();
+  auto writing = [&](const TSimProcess& sim) {
+    return err.contains(QByteArray::fromStdString(sim.Port() + ": transferring"));
+  };
+  while (!(writing(sims[0]) && writing(sims[1])) && clock.elapsed() < 30000) {
+    run.waitForReadyRead(100);
+    err += run.readAllStandardError();
+  }
+  ASSERT_TRUE(writing(sims[0]) && writing(sims[1])) << err.toStdString();
+  ::kill(static_cast<pid_t>(run.processId()), SIGTERM);
+  ASSERT_TRUE(run.waitForFinished(30000));
+  err += run.readAllStandardError();
+  EXPECT_EQ(run.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(run.exitCode(), 143) << err.toStdString();
+  for (const TSimProcess& sim : sims) {
+    EXPECT_TRUE(err.contains(QByteArray::fromStdString(sim.Port() + ": qmss download: stopped; stopping the run")))
+        << err.toStdString();
+    EXPECT_TRUE(err.contains(QByteArray::fromStdString("\n" + sim.Port() + "  stopped by SIGTERM (exit 143)")))
+        << err.toStdString();
+  }
+}
+
 // A port that another program already has open: qmss says so on the line
 // after the fixed text, naming the program, and the log keeps both lines.
 TEST(DownloadPort, APortHeldByAnotherProgramIsNamedOnStderrAndInTheLog) {
