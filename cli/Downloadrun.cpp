@@ -83,13 +83,12 @@ void TDownloadRun::TextChanged() {
 }
 
 void TDownloadRun::LogLine(const std::string& text) {
-  size_t end = text.size();
-  while (end > 0 && (text[end - 1] == '\r' || text[end - 1] == '\n')) --end;
-  if (end == 0) return;
-  // A download channel logs what went wrong, one line at a time.
-  if (Options.Json && Started) TJsonLine("failure").Text("line", text.substr(0, end)).Print();
-  // -v adds to what is shown: on stderr, even beside --json.
-  if (Options.Verbose) Progress.Error("log: " + text.substr(0, end));
+  for (const std::string& line : Lines.Add(text)) {
+    // A download channel logs what went wrong, one line at a time.
+    if (Options.Json && Started) TJsonLine("failure").Text("line", line).Print();
+    // -v adds to what is shown: on stderr, even beside --json.
+    if (Options.Verbose) Progress.Error("log: " + line);
+  }
 }
 
 void TDownloadRun::Stop(const std::string& why, int code) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/Clihost.h"
+#include "cli/Loglines.h"
 #include "cli/Progress.h"
 #include "cli/Runmeter.h"
 
@@ -52,6 +53,7 @@ class TDownloadRun {
   TRunMeter Meter;
   std::vector<int64_t> PartUnits;
   std::vector<std::string> PartNames;
+  TLogLines Lines;
   bool Started = false;
   bool Stopping = false;
   bool DrawPending = false;

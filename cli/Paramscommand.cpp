@@ -11,6 +11,7 @@
 #include "cli/Commands.h"
 #include "cli/Jsonline.h"
 #include "cli/Lineoptions.h"
+#include "cli/Loglines.h"
 #include "cli/Progress.h"
 #include "core/Modelswdl.h"
 #include "core/Parameterindex.h"
@@ -21,9 +22,9 @@ namespace {
 
 const char* const ParamsUsage =
     "Usage: qmss params send FILE -p|--port PORT [--baud N] [--parity C] [--timeout S]\n"
-    "                           [--connect-timeout S] [--ini FILE] [--json]\n"
+    "                           [--connect-timeout S] [--ini FILE] [--json] [-q|-v]\n"
     "       qmss params receive -p|--port PORT [--out FILE] [--idle S] [--timeout S] [--test]\n"
-    "                           [--baud N] [--parity C] [--ini FILE] [--json]\n"
+    "                           [--baud N] [--parity C] [--ini FILE] [--json] [-q]\n"
     "send:     each parameter of FILE (lines \"Par.12: Description :3\" or \"12:3\") is read,\n"
     "          written and read back; exit 0 when every one was read back (default --timeout 300);\n"
     "          exit 5 when no byte at all came within --connect-timeout (default 20)\n"
@@ -34,6 +35,8 @@ const char* const ParamsUsage =
     "PORT is COMn or a device path; line settings default to the operation's INI section.\n"
     "  --json      JSON objects on stdout, one per line: start, one per parameter (send) or per\n"
     "              line (receive), done (the schema is in README)\n"
+    "  -q, --quiet    only errors and the closing line on stderr\n"
+    "  -v, --verbose  send: also the log lines as they are written\n"
     "  -h, --help  this text\n"
     "Exit: 0 done, 1 the device answered but the run did not finish, 2 usage or unreadable file,\n"
     "4 the port could not be opened, 5 no answer from the device, 130 SIGINT, 143 SIGTERM\n";
@@ -132,8 +135,13 @@ int Send(const std::vector<std::string>& words, const TCliArgs& parsed) {
   const bool json = parsed.Has("--json");
   TCliHost host(line.IniPath);
   TProgress progress(stderr, "parameters");
-  progress.SetQuiet(json);  // the rows and the end are events then
+  progress.SetQuiet(json || parsed.Has("--quiet"));  // with --json the rows and the end are events
   host.OnBeforeMessage = [&] { progress.End(); };
+  TLogLines logLines;
+  if (parsed.Has("--verbose"))
+    host.OnLogLine = [&](const std::string& text) {
+      for (const std::string& one : logLines.Add(text)) progress.Error("log: " + one);
+    };
   std::chrono::steady_clock::time_point startTime;
   size_t mismatches = 0;
   TParameterResults rows;
@@ -144,7 +152,12 @@ int Send(const std::vector<std::string>& words, const TCliArgs& parsed) {
   auto finishIfComplete = [&] {
     if (started && !host.Finished() && printed >= sequence.size() &&
         host.TheModel().SwDl.RunStatus().CompletedRuns > runsBefore) {
-      progress.Message("qmss params send: done, " + std::to_string(printed) + " parameters read back");
+      // The closing line, also with -q.
+      char seconds[32];
+      std::snprintf(seconds, sizeof seconds, "%.1f",
+                    std::chrono::duration<double>(std::chrono::steady_clock::now() - startTime).count());
+      progress.Error("qmss params send: done, " + std::to_string(printed) + " parameters read back in " + seconds +
+                     " s");
       host.Finish(ExitDone);
     }
   };
@@ -339,7 +352,8 @@ int Receive(const std::vector<std::string>& words, const TCliArgs& parsed) {
     std::fprintf(stderr, "qmss params receive: could not use %s\n", PortDescription(line).c_str());
     return ExitPortFailed;
   }
-  std::fprintf(stderr, "qmss params receive: listening on %s\n", PortDescription(line).c_str());
+  if (!parsed.Has("--quiet") && !json)
+    std::fprintf(stderr, "qmss params receive: listening on %s\n", PortDescription(line).c_str());
   if (json)
     TJsonLine("start").Text("command", "params receive").Text("port", line.PortText)
         .Integer("baud", host.TheModel().SwDl.GetBaudRate())
@@ -374,7 +388,7 @@ int RunParamsCommand(const std::vector<std::string>& args) {
   TCliArgs parsed;
   std::string error;
   if (!parsed.Parse(args, {QMSS_LINE_OPTIONS, {"--out", true}, {"--idle", true}, {"--test", false}, {"--json", false},
-                     {"-h,--help", false}},
+                     {"-q,--quiet", false}, {"-v,--verbose", false}, {"-h,--help", false}},
                     error)) {
     std::fprintf(stderr, "qmss params: %s\n%s", error.c_str(), ParamsUsage);
     return ExitUsage;
@@ -386,6 +400,10 @@ int RunParamsCommand(const std::vector<std::string>& args) {
   std::vector<std::string> words = parsed.Positional();
   const std::string action = words.empty() ? std::string() : words.front();
   if (!words.empty()) words.erase(words.begin());
+  if (parsed.Has("--quiet") && parsed.Has("--verbose")) {
+    std::fprintf(stderr, "qmss params: give -q or -v, not both\n");
+    return ExitUsage;
+  }
   if (action == "send") return Send(words, parsed);
   if (action == "receive") return Receive(words, parsed);
   std::fprintf(stderr, "qmss params: say send or receive\n%s", ParamsUsage);

@@ -109,6 +109,16 @@ TEST_F(Params, JsonEventsForSendAndReceive) {
   EXPECT_EQ(events[4]["parameters"].toInt(), 3);
   EXPECT_EQ(events[4]["mismatches"].toInt(), 0);
 
+  // -q: the table on stdout, on stderr only the closing line; -v adds the
+  // log lines (the table the log gets) as they are written.
+  const TQmssResult quiet = Dir.Run({"params", "send", "params.txt", "-p", device.Port(), "--baud", "115200", "-q"});
+  EXPECT_EQ(quiet.ExitCode, 0) << quiet.Err;
+  EXPECT_EQ(quiet.Err.rfind("qmss params send: done, 3 parameters read back in ", 0), 0u) << quiet.Err;
+  EXPECT_EQ(std::count(quiet.Err.begin(), quiet.Err.end(), '\n'), 1) << quiet.Err;
+  const TQmssResult verbose = Dir.Run({"params", "send", "params.txt", "-p", device.Port(), "--baud", "115200", "-v"});
+  EXPECT_EQ(verbose.ExitCode, 0) << verbose.Err;
+  EXPECT_NE(verbose.Err.find("log:  12  7           7           7"), std::string::npos) << verbose.Err;
+
   const std::string lines = "Par.1: Capacity :3000\r\n\r\nPar.12: Zero \"tracking\" :3\r\n";
   Dir.Write("lines.txt", lines);
   TSimProcess stream;

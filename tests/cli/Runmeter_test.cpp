@@ -6,6 +6,7 @@
 #include "cli/Figuretext.h"
 #include "cli/Jsonfields.h"
 #include "cli/Jsonline.h"
+#include "cli/Loglines.h"
 #include "cli/Runmeter.h"
 
 namespace {
@@ -143,6 +144,18 @@ TEST(JsonLine, NumbersNullsArraysAndObjectsAsTheirJsonText) {
     SCOPED_TRACE(broken);
     EXPECT_FALSE(ReadJsonFields(broken, fields));
   }
+}
+
+TEST(LogLines, PiecesMakeWholeLines) {
+  TLogLines lines;
+  EXPECT_TRUE(lines.Add(" 12  ").empty());
+  EXPECT_TRUE(lines.Add("7           ").empty());
+  EXPECT_EQ(lines.Add("7\r\nRdMemLen: No Ack: 1f\r\n\r\nlast\nopen"),
+            (std::vector<std::string>{" 12  7           7", "RdMemLen: No Ack: 1f", "last"}));
+  EXPECT_EQ(lines.TakeRest(), "open");
+  EXPECT_EQ(lines.TakeRest(), "");
+  EXPECT_EQ(lines.Add("\r"), std::vector<std::string>{});
+  EXPECT_EQ(lines.Add("\n"), std::vector<std::string>{});
 }
 
 TEST(PortLog, EachPortItsOwnLogFile) {
