@@ -2,7 +2,8 @@
 // the operation's channel, as the download view runs it: the file loaded
 // through the controller, the run started, its progress shown from the
 // channel's run status, until the run has completed, failed, timed out or
-// been stopped.
+// been stopped. With several ports, the file is checked here once and each
+// port is handed to a worker process of its own (Paralleldownload).
 #include <cstdio>
 #include <memory>
 #include <set>
@@ -64,10 +65,6 @@ bool DescribeImage(const HexFile& image, bool k7310, std::string& text) {
   }
   return any;
 }
-
-}  // namespace
-
-namespace {
 
 // The done event of a run that ended before it started (the port did not
 // open, the file was refused), so that a --json reader always gets one.
