@@ -52,6 +52,16 @@ TCliHost::TCliHost(std::string iniPath) : IniPath(std::move(iniPath)) {
 }
 
 TCliHost::~TCliHost() {
+  // The callbacks capture objects of the command that may already be gone
+  // (declared after the host); what the worker still hands over now is only
+  // served, not shown.
+  OnStop = nullptr;
+  OnTimeout = nullptr;
+  OnStateChanged = nullptr;
+  OnTextChanged = nullptr;
+  OnBeforeMessage = nullptr;
+  OnLogLine = nullptr;
+  OnNoAnswer = nullptr;
   Shutdown();
   SignalNotifier.reset();
   if (SignalFd >= 0) ::close(SignalFd);
@@ -72,9 +82,14 @@ void TCliHost::TakeSignal() {
 
 void TCliHost::LogWrite(const std::string& text) {
   Log.Write(text);
-  if (OnLogLine) Context()->Post([this, text] {
+  if (LogTapped) Context()->Post([this, text] {
     if (OnLogLine) OnLogLine(text);
   });
+}
+
+void TCliHost::SetLogTap(std::function<void(const std::string&)> tap) {
+  OnLogLine = std::move(tap);
+  LogTapped = static_cast<bool>(OnLogLine);
 }
 
 void TCliHost::SetLogFiles(std::string file, std::string whenHeld) {

@@ -7,6 +7,7 @@
 #include <QEventLoop>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -22,7 +23,7 @@ class TCliHost : public THost {
   explicit TCliHost(std::string iniPath);
   ~TCliHost() override;
 
-  // Writes to the log; with OnLogLine set, also hands the text to the main
+  // Writes to the log; with a log tap set, also hands the text to the main
   // thread (channels log from the worker thread).
   void LogWrite(const std::string& text) override;
   void ShowError(const std::string& message) override;
@@ -58,8 +59,9 @@ class TCliHost : public THost {
   std::function<void()> OnTextChanged;
   // Before an error is shown (a live progress line ends first).
   std::function<void()> OnBeforeMessage;
-  // Every text written to the log, on the main thread, as written (-v).
-  std::function<void(const std::string&)> OnLogLine;
+  // Every text the log gets from now on, handed to tap on the main thread
+  // (-v, the failure events). Set before Start.
+  void SetLogTap(std::function<void(const std::string&)> tap);
   void SetTimeout(double seconds);
   void CancelTimeout() { Timeout.stop(); }
   // The signal OnStop was called for (SIGINT or SIGTERM), 0 before; and the
@@ -86,6 +88,8 @@ class TCliHost : public THost {
 
   std::string IniPath;
   TLogFile Log;
+  std::function<void(const std::string&)> OnLogLine;  // main thread only
+  std::atomic<bool> LogTapped{false};                   // read by the worker
   std::string LogFile = "LOG.TXT";
   std::string LogFileWhenHeld;
   std::string LogInUse;

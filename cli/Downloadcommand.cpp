@@ -202,7 +202,7 @@ int RunDownloadCommand(const std::vector<std::string>& args) {
   TDownloadRun run(host, output, partUnits, partNames);
   host.OnTextChanged = [&run] { run.TextChanged(); };
   host.OnBeforeMessage = [&run] { run.Output().End(); };
-  if (output.Verbose || output.Json) host.OnLogLine = [&run](const std::string& text) { run.LogLine(text); };
+  if (output.Verbose || output.Json) host.SetLogTap([&run](const std::string& text) { run.LogLine(text); });
   std::string stopReason;
   auto stop = [&](const std::string& why, int code) {
     if (host.Finished()) return;

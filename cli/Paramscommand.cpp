@@ -139,9 +139,9 @@ int Send(const std::vector<std::string>& words, const TCliArgs& parsed) {
   host.OnBeforeMessage = [&] { progress.End(); };
   TLogLines logLines;
   if (parsed.Has("--verbose"))
-    host.OnLogLine = [&](const std::string& text) {
+    host.SetLogTap([&](const std::string& text) {
       for (const std::string& one : logLines.Add(text)) progress.Error("log: " + one);
-    };
+    });
   std::chrono::steady_clock::time_point startTime;
   size_t mismatches = 0;
   TParameterResults rows;
