@@ -3,9 +3,10 @@
 // time-outs of a whole run then take no real time, in the same order.
 //
 // Alarms are the times something on another thread waits for (the timers of
-// a host loop on this clock). A poll of a quiet line moves the clock on to
-// the next byte or the earliest alarm, whichever comes first, as real time
-// would pass while the worker polls and nothing happens.
+// a host loop on this clock, Fakeclockloop.h). A scripted port's worker that
+// keeps polling a quiet line while an alarm is set moves the clock on to the
+// next byte or the earliest alarm, whichever comes first, as real time would
+// pass while it polls and nothing happens (Scriptedport.h).
 #pragma once
 
 #include <cstdint>
