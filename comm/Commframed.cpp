@@ -39,6 +39,8 @@ int CmFramed::Request(int8_t, uint8_t*) { return 0; }
 
 void CmFramed::Requested(int8_t) {}
 
+bool CmFramed::BelongsToRequest(int8_t) const { return true; }
+
 int8_t CmFramed::Answered(int8_t, int8_t next) { return next; }
 
 void CmFramed::TimedOut(int8_t) {}
@@ -66,6 +68,7 @@ bool CmFramed::Answer(const CmExchange& exchange) {
   if (!Link.ReadFrame(address, command, AnswerData, length)) return false;
   if (address != Frame::Address || command != exchange.Command + 1 || length != exchange.AnswerLength)
     return false;
+  if (!BelongsToRequest(exchange.SendState)) return false;
   Model.StopReplyTimer();
   return true;
 }

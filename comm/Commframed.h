@@ -55,6 +55,10 @@ class CmFramed : public CmBase {
   virtual int Request(int8_t sendState, uint8_t* data);
   // After the request has gone out and the channel waits for the answer.
   virtual void Requested(int8_t sendState);
+  // Whether the answer of the awaited command and length (its data in
+  // AnswerData) belongs to the request sendState sent; one that does not is
+  // passed over, and the channel waits on. True by default.
+  virtual bool BelongsToRequest(int8_t sendState) const;
   // The answer (its data in AnswerData) has come: returns the next state;
   // next is the table's, CmExchange::Decided where the channel chooses.
   virtual int8_t Answered(int8_t sendState, int8_t next);
@@ -75,7 +79,8 @@ class CmFramed : public CmBase {
   const CmExchange* SentIn(int8_t state) const;     // the exchange state sends
   const CmExchange* AwaitedIn(int8_t state) const;  // the exchange state waits for
   // Reads what has arrived: true for a frame from the device with the
-  // exchange's answer command and data length; the reply timer then stops.
+  // exchange's answer command and data length that belongs to the request;
+  // the reply timer then stops.
   bool Answer(const CmExchange& exchange);
 
   const int ReplyTimeoutMs;

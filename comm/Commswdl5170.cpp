@@ -22,6 +22,7 @@ constexpr int SetBaudAnswerLength = 1;
 constexpr int SignatureAnswerLength = 1;
 constexpr int PollAnswerLength = 5;
 constexpr int BlockAnswerLength = 6;
+constexpr int BlockAnswerAddress = 2;  // the block's address, least significant byte first
 
 // Device status bits.
 constexpr uint8_t TakesBlock = 0x08;
@@ -159,6 +160,15 @@ int CmSwDl5170::Request(int8_t sendState, uint8_t* data) {
     default:  // connect, revision, poll: no data
       return 0;
   }
+}
+
+bool CmSwDl5170::BelongsToRequest(int8_t sendState) const {
+  if (sendState != SendBlock) return true;
+  // A block answer carries the block's address after the result and status
+  // bytes. One for another address answers a block sent before, whose answer
+  // came after the block had been sent again on its time-out: it reports the
+  // device's status of then and must not pace the block after this one.
+  return std::equal(BlockBuffer, BlockBuffer + 4, AnswerData + BlockAnswerAddress);
 }
 
 int8_t CmSwDl5170::Answered(int8_t sendState, int8_t next) {

@@ -59,6 +59,7 @@ class CmSwDl5170 : public CmFramed {
   void ApplyLineSettings() override;  // a run connects at 1200 baud
   int8_t OpenedState() override;
   int Request(int8_t sendState, uint8_t* data) override;
+  bool BelongsToRequest(int8_t sendState) const override;
   int8_t Answered(int8_t sendState, int8_t next) override;
   void TimedOut(int8_t sendState) override;
   void StepOther(int8_t state) override;

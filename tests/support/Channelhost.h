@@ -13,6 +13,8 @@ class ChannelHost : public TTestHost {
  public:
   static constexpr int ComNumber = 7;
 
+  using TTestHost::TTestHost;
+
   // Selects operation id at the baud rate and parity given, maps COM7 to the
   // device path (an empty path maps nothing: the port cannot be opened) and
   // starts model, controller and the first channel.

@@ -9,6 +9,20 @@
 // main window runs on Qt's loop instead; the helpers below serve both.
 TEventLoop& TestHostLoop();
 
+// While one lives, RunUntil and RunFor call serve on every pass as well: a
+// host with a loop of its own (on a fake clock) serves that loop there.
+// Main thread only.
+class TExtraPump {
+ public:
+  explicit TExtraPump(std::function<void()> serve);
+  ~TExtraPump();
+  TExtraPump(const TExtraPump&) = delete;
+  TExtraPump& operator=(const TExtraPump&) = delete;
+
+ private:
+  std::function<void()> Serve;
+};
+
 // Processes events until pred() is true or timeoutMs passed; returns pred().
 bool RunUntil(const std::function<bool()>& pred, int timeoutMs = 10000);
 // Processes events for about ms milliseconds.

@@ -1,5 +1,8 @@
 #include "tests/support/Scriptedport.h"
 
+#include <algorithm>
+#include <optional>
+
 #include "comm/Linesettings.h"
 #include "comm/Portfactory.h"
 
@@ -11,6 +14,7 @@ bool TScriptedPort::Open(const std::string&) {
   }
   Opened = true;
   Input.clear();
+  QuietPoll = false;
   NoteOpened();
   return true;
 }
@@ -20,12 +24,26 @@ PortSettingsResult TScriptedPort::Configure(const std::string& settingsText, cha
   LineSettings line;
   if (!ParseLineSettings(settingsText, line)) return PortSettingsResult::Invalid;
   NoteLine(line.BaudRate, line.Parity);
+  Device.LineSet(line.BaudRate, line.Parity);
   return PortSettingsResult::Applied;
+}
+
+void TScriptedPort::WaitWhileQuiet() {
+  const Time now = FakeTime.Now();
+  if (!Input.empty() && Input.front().At <= now) return;
+  // Without an alarm nothing is timed: no reply is awaited, and the clock
+  // stays until another thread acts (a timer started, a command).
+  std::optional<Time> next = FakeTime.NextAlarm();
+  if (!next) return;
+  if (!Input.empty() && Input.front().At < *next) next = Input.front().At;
+  FakeTime.AdvanceTo(*next);
 }
 
 bool TScriptedPort::Read(uint8_t* buffer, size_t count, size_t& got) {
   got = 0;
   if (!Opened || !Device.Connected()) return false;
+  const bool poll = ReadsAtOnce();
+  if (poll && QuietPoll) WaitWhileQuiet();
   const Time deadline = ReadDeadline(count);
   while (got < count) {
     if (!Input.empty() && Input.front().At <= FakeTime.Now()) {
@@ -43,6 +61,7 @@ bool TScriptedPort::Read(uint8_t* buffer, size_t count, size_t& got) {
     FakeTime.AdvanceTo(deadline);
     break;
   }
+  QuietPoll = poll && got == 0;
   return true;
 }
 
@@ -50,10 +69,16 @@ bool TScriptedPort::Write(const uint8_t* data, size_t count, size_t& written) {
   written = 0;
   if (!Opened || !Device.Connected()) return false;
   NoteWritten(FakeTime.Now(), count);
+  QuietPoll = false;
   written = count;
   const Time last = SentUntil();
   const Time first = count > 0 ? last - LineWireTime(count - 1) : last;
-  for (const TTimedByte& answer : Device.Receive(data, count, first, last)) Input.push_back(answer);
+  // An answer the device delayed may arrive after one it gave later.
+  for (const TTimedByte& answer : Device.Receive(data, count, first, last)) {
+    const auto after = std::upper_bound(Input.begin(), Input.end(), answer.At,
+                                        [](Time at, const TTimedByte& b) { return at < b.At; });
+    Input.insert(after, answer);
+  }
   return true;
 }
 

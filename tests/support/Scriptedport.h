@@ -4,6 +4,16 @@
 // waits moves the clock on to the next byte or to its time-out, so byte
 // traces, retries, time-outs and the channel's fixed pauses run without a
 // pseudo-terminal and without real sleeps, in the order the line would have.
+// A poll (a read that takes what has arrived, at once, as the framed channels
+// read) that finds the line quiet right after another quiet poll, while an
+// alarm of the clock is set (a reply timer of the host loop runs), stands for
+// a worker that keeps polling until something happens: the clock moves on to
+// the next byte or to the earliest alarm, whichever comes first, and the poll
+// takes what has arrived by then. The first quiet poll after bytes or a write
+// moves nothing (the channel may still act in the same step on what it has
+// read, and stop its timer), and without an alarm nothing is awaited: the
+// clock stays, and an answer that comes late is not taken before the request
+// that follows a time-out has gone out.
 #pragma once
 
 #include <cstddef>
@@ -31,6 +41,11 @@ class TScriptedLine {
                                           TClock::Time last) = 0;
   // False once the device is unplugged: every call of the port then fails.
   virtual bool Connected() const { return true; }
+  // The host set its end of the line to this rate and parity.
+  virtual void LineSet(int32_t baudRate, char parity) {
+    (void)baudRate;
+    (void)parity;
+  }
 };
 
 class TScriptedPort : public TSerialPort {
@@ -52,10 +67,14 @@ class TScriptedPort : public TSerialPort {
   bool DiscardInput() override;
 
  private:
+  // A second quiet poll while a timer runs: time passes until something happens.
+  void WaitWhileQuiet();
+
   TFakeClock& FakeTime;
   TScriptedLine& Device;
   bool Opened = false;
-  std::deque<TTimedByte> Input;
+  std::deque<TTimedByte> Input;  // by arrival time
+  bool QuietPoll = false;        // the last read was a poll that got nothing
 };
 
 // Installs a factory that gives every channel made from now on a scripted

@@ -6,8 +6,19 @@
 #include "comm/Commthrd.h"
 #include "comm/Portmap.h"
 #include "tests/support/Eventloop.h"
+#include "tests/support/Fakeclockloop.h"
 
-TTestHost::TTestHost() : THost(TestHostLoop()), IniPath(Dir.path().toStdString() + "/QMScaleService.INI") {}
+TTestHost::TTestHost(TFakeClockLoop* fakeLoop)
+    : THost(fakeLoop ? static_cast<THostLoop&>(*fakeLoop) : TestHostLoop()),
+      IniPath(Dir.path().toStdString() + "/QMScaleService.INI") {
+  if (!fakeLoop) return;
+  Pump = std::make_unique<TExtraPump>([this, fakeLoop] {
+    fakeLoop->ProcessPending(0);
+    // A worker that polls moves the clock itself. Once its thread has ended
+    // nothing does: the next timer (the 100 ms restart) is due at once.
+    if (CommEnded) fakeLoop->AdvanceToNextTimer();
+  });
+}
 
 TTestHost::~TTestHost() {
   Shutdown();

@@ -13,10 +13,15 @@
 #include "core/Controller.h"
 #include "core/Host.h"
 #include "core/Model.h"
+#include "tests/support/Eventloop.h"
+
+class TFakeClockLoop;
 
 class TTestHost : public THost {
  public:
-  TTestHost();
+  // On the tests' shared loop on the system clock; or on fakeLoop (which
+  // outlives the host), served by RunUntil and RunFor while the host lives.
+  explicit TTestHost(TFakeClockLoop* fakeLoop = nullptr);
   ~TTestHost() override;
 
   void LogWrite(const std::string& text) override;
@@ -59,4 +64,5 @@ class TTestHost : public THost {
   mutable std::mutex LogLock;
   std::string LogText;
   std::vector<std::string> ErrorList;
+  std::unique_ptr<TExtraPump> Pump;
 };
