@@ -96,7 +96,9 @@ TEST_P(ReplugTest, OneBoxPerFailureWaitsForThePortAndTheNextDownloadVerifies) {
   // The log: the failed run (if any) and the verified one.
   const std::vector<std::string> ends = host.Host.RunEnds();
   ASSERT_EQ(ends.size(), c.DuringRun ? 2u : 1u);
-  if (c.DuringRun) EXPECT_NE(ends[0].find(", COM7: failed: Communication: "), std::string::npos) << ends[0];
+  if (c.DuringRun) {
+    EXPECT_NE(ends[0].find(", COM7: failed: Communication: "), std::string::npos) << ends[0];
+  }
   EXPECT_NE(ends.back().find("again.hex, COM7: verified, 8192 bytes, "), std::string::npos) << ends.back();
   EXPECT_NE(host.Host.Log().find("COM7 is open again\r\n"), std::string::npos) << host.Host.Log();
 }
@@ -108,6 +110,6 @@ INSTANTIATE_TEST_SUITE_P(
         ReplugCase{"PulledWhileIdleThenDownload", false, true, {"Communication: Invalid Handle"}},
         ReplugCase{"PulledDuringARun", true, false, {RunFailure}},
         ReplugCase{"PulledDuringARunThenDownload", true, true, {RunFailure, "Communication: Invalid Handle"}}),
-    [](const ::testing::TestParamInfo<ReplugCase>& info) { return std::string(info.param.Name); });
+    [](const ::testing::TestParamInfo<ReplugCase>& param) { return std::string(param.param.Name); });
 
 }  // namespace
