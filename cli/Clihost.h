@@ -51,6 +51,10 @@ class TCliHost : public THost {
   std::function<void()> OnTextChanged;
   // Before an error is shown (a live progress line ends first).
   std::function<void()> OnBeforeMessage;
+  // After an error of the worker has been shown: true when the subcommand
+  // waits for the port to come back, and the channel is rebuilt as the
+  // desktop app rebuilds it; otherwise (unset, or false) the run ends.
+  std::function<bool()> OnPortError;
   void SetTimeout(double seconds);
   void CancelTimeout() { Timeout.stop(); }
   // The signal OnStop was called for (SIGINT or SIGTERM), 0 before; and the

@@ -5,6 +5,7 @@
 // been stopped.
 #include <QTimer>
 #include <cstdio>
+#include <functional>
 #include <memory>
 
 #include "cli/Clihost.h"
@@ -13,6 +14,7 @@
 #include "cli/Lineoptions.h"
 #include "cli/Progress.h"
 #include "cli/Runtimeout.h"
+#include "comm/Channelcodes.h"
 #include "comm/K7310map.h"
 #include "core/Modelswdl.h"
 #include "core/Useraction.h"
@@ -21,13 +23,16 @@ namespace {
 
 const char* const DownloadUsage =
     "Usage: qmss download k7310|trx5170l FILE -p|--port PORT [--baud N] [--parity N|E|O]\n"
-    "                     [--timeout S] [--connect-timeout S] [--force] [--ini FILE]\n"
+    "                     [--timeout S] [--connect-timeout S] [--reconnect S] [--force] [--ini FILE]\n"
     "  -p, --port PORT      COMn (see qmss ports) or a device path such as /dev/ttyUSB0\n"
     "  --baud, --parity     line settings (default: the operation's section of the INI, else 1200 E)\n"
     "  --timeout S          give the run up after S seconds (default: three times the wire time\n"
     "                       of the bytes the run sends and receives, plus 60 s)\n"
     "  --connect-timeout S  give up after S seconds when no byte at all has come from the device\n"
     "                       (default 20)\n"
+    "  --reconnect S        after a port error during the run (a cable pulled), wait up to S seconds\n"
+    "                       for the port to come back, then start the run again from the beginning\n"
+    "                       (default 0: no waiting)\n"
     "  --force              download even when the file's load report shows problems\n"
     "  --ini FILE           the INI file to read (default: the desktop app's)\n"
     "  -h, --help           this text\n"
@@ -40,7 +45,29 @@ const char* const DownloadUsage =
 // completed run than when it started.
 class TDownloadRun {
  public:
-  TDownloadRun(TCliHost& host) : Host(host), Progress(stderr) {}
+  TDownloadRun(TCliHost& host, bool verifies) : Host(host), Progress(stderr), Verifies(verifies) {
+    ReconnectWatch.setSingleShot(true);
+    QObject::connect(&ReconnectWatch, &QTimer::timeout, Host.Context(), [this] { GiveUpReconnecting(); });
+  }
+
+  // Waiting for the port after a port error, up to seconds; Restarted is
+  // called when it is back and the run starts again.
+  void SetReconnect(double seconds, std::string port, std::function<void()> restarted) {
+    ReconnectSeconds = seconds;
+    PortText = std::move(port);
+    Restarted = std::move(restarted);
+  }
+  // The port failed during the run (its error has been shown): true while
+  // the run waits for the port to come back.
+  bool PortFailed() {
+    AnsweredBeforeFlag = AnsweredBeforeFlag || Host.DeviceAnswered();
+    if (ReconnectSeconds <= 0 || Stopping || Host.Finished()) return false;
+    Reconnecting = true;
+    Progress.Message("qmss download: waiting up to " + FormatSeconds(ReconnectSeconds) + " s for " + PortText +
+                     " to come back");
+    ReconnectWatch.start(static_cast<int>(ReconnectSeconds * 1000));
+    return true;
+  }
 
   // Called for each of the three texts as the channel's status hand-over
   // sets them one after the other; the run status was published before them.
@@ -48,10 +75,23 @@ class TDownloadRun {
   // hand-over is complete.
   void TextChanged() {
     const CmRunStatus& status = Host.TheModel().SwDl.RunStatus();
+    if (Reconnecting) {
+      // The rebuilt channel opened the port again: the run starts again
+      // from the beginning, as the boot loader needs it.
+      if (Host.TheModel().ChannelState() == CmState::Ready && !Host.Finished()) {
+        Reconnecting = false;
+        ReconnectWatch.stop();
+        Progress.Message("qmss download: " + PortText + " is back; starting the run again from the beginning");
+        if (Restarted) Restarted();
+        Start();
+      }
+      return;
+    }
     if (Started && !Stopping && !Host.Finished() && status.CompletedRuns > RunsBefore) {
       const std::string& state = Host.TheModel().SwDl.StateText.Get();
       Progress.Show(state, "", "", -1, 0);
-      Progress.Message("qmss download: done (" + state + ")");
+      Progress.Message(std::string("qmss download: done") + (Verifies ? ", every part verified" : "") + " (" +
+                       state + ")");
       Host.Finish(ExitDone);
     }
     if (!DrawPending) {
@@ -78,6 +118,8 @@ class TDownloadRun {
   }
 
   TProgress& Output() { return Progress; }
+  // Whether the device answered on a port that failed since.
+  bool AnsweredBefore() const { return AnsweredBeforeFlag; }
 
  private:
   void Draw() {
@@ -90,8 +132,24 @@ class TDownloadRun {
                   counting ? static_cast<long>(status.DoneUnits) : -1, counting ? static_cast<long>(status.TotalUnits) : 0);
   }
 
+  void GiveUpReconnecting() {
+    if (!Reconnecting || Host.Finished()) return;
+    Reconnecting = false;
+    Progress.Message("qmss download: " + PortText + " did not come back within " + FormatSeconds(ReconnectSeconds) +
+                     " s");
+    Host.CloseRequested = true;
+    Host.Finish(ExitFailed);
+  }
+
   TCliHost& Host;
   TProgress Progress;
+  const bool Verifies;
+  double ReconnectSeconds = 0;
+  std::string PortText;
+  std::function<void()> Restarted;
+  bool Reconnecting = false;
+  bool AnsweredBeforeFlag = false;
+  QTimer ReconnectWatch;
   bool Started = false;
   bool Stopping = false;
   bool DrawPending = false;
@@ -121,7 +179,8 @@ bool DescribeImage(const HexFile& image, bool k7310, std::string& text) {
 int RunDownloadCommand(const std::vector<std::string>& args) {
   TCliArgs parsed;
   std::string error;
-  if (!parsed.Parse(args, {QMSS_LINE_OPTIONS, {"--force", false}, {"-h,--help", false}}, error)) {
+  if (!parsed.Parse(args, {QMSS_LINE_OPTIONS, {"--reconnect", true}, {"--force", false}, {"-h,--help", false}},
+                    error)) {
     std::fprintf(stderr, "qmss download: %s\n%s", error.c_str(), DownloadUsage);
     return ExitUsage;
   }
@@ -145,6 +204,13 @@ int RunDownloadCommand(const std::vector<std::string>& args) {
   TLineOptions line;
   if (!ReadLineOptions(parsed, 0, line, error)) {
     std::fprintf(stderr, "qmss download: %s\n", error.c_str());
+    return ExitUsage;
+  }
+  double reconnectSeconds = 0;
+  if (parsed.Has("--reconnect") && parsed.Value("--reconnect") != "0" &&
+      !ParseSeconds(parsed.Value("--reconnect"), reconnectSeconds)) {
+    std::fprintf(stderr, "qmss download: bad reconnect time \"%s\" (seconds, 0 or more)\n",
+                 parsed.Value("--reconnect").c_str());
     return ExitUsage;
   }
 
@@ -177,7 +243,7 @@ int RunDownloadCommand(const std::vector<std::string>& args) {
   }
 
   TCliHost host(line.IniPath);
-  TDownloadRun run(host);
+  TDownloadRun run(host, k7310);
   host.OnTextChanged = [&run] { run.TextChanged(); };
   host.OnBeforeMessage = [&run] { run.Output().End(); };
   host.OnStop = [&run, &host] { run.Stop("stopped", host.StopExitCode()); };
@@ -209,12 +275,18 @@ int RunDownloadCommand(const std::vector<std::string>& args) {
   host.TheController().Execute(load);
   host.SetTimeout(line.TimeoutSeconds);
   host.WatchForAnswer(line.ConnectTimeoutSeconds);
+  // A run started again after the port came back has its whole time again.
+  run.SetReconnect(reconnectSeconds, PortDescription(line), [&host, &line] {
+    host.SetTimeout(line.TimeoutSeconds);
+    host.WatchForAnswer(line.ConnectTimeoutSeconds);
+  });
+  host.OnPortError = [&run] { return run.PortFailed(); };
   run.Start();
 
   int code = host.Run();
   run.Output().End();
-  const bool portFailed = host.ErrorsShown() > 0;
-  const bool answered = host.DeviceAnswered();
+  const bool portFailed = host.ErrorsShown() > 0 && code != ExitDone;
+  const bool answered = host.DeviceAnswered() || run.AnsweredBefore();
   host.Shutdown();
   if (portFailed) {
     std::fprintf(stderr, "qmss download: the run failed on %s; check the cable and that the device is powered\n",
