@@ -187,6 +187,12 @@ int8_t CmSwDl5170::Answered(int8_t sendState, int8_t next) {
 }
 
 void CmSwDl5170::Command(int code) {
+  if (State_ == PortError) {
+    // Waiting for the port is no run: a stop (or a file loaded) leaves it
+    // waiting; a start tries to open it at once.
+    if (code == CmCommand::Start) RequestPortAttempt(code);
+    return;
+  }
   if (code == CmCommand::Stop) {
     const int8_t was = State_;
     if (was == Ready) return;
@@ -236,7 +242,7 @@ std::string CmSwDl5170::StatusText() const {
     case WaitConnect:
       return "Connecting " + std::to_string(Attempts);
     case PortError:
-      return "Error!";
+      return PortErrorText();
     case SendRevision:
     case WaitRevision:
       return "Aqquiring BIOS revision";
@@ -284,4 +290,5 @@ void CmSwDl5170::UpdateStatus() {
   Model.SwDl.StateText.Set(StatusText());
   Model.SwDl.AddressText.Set(ProgressText());
   if (StatusChanged.exchange(false)) Model.Host().ViewStateChanged();
+  ShowPortMessage();
 }
