@@ -25,6 +25,10 @@ constexpr int BlockAnswerLength = 6;
 
 // Device status bits.
 constexpr uint8_t TakesBlock = 0x08;
+// The block answer: byte 0 says whether the block was programmed (0) or
+// refused (busy, locked, out of range), byte 1 is the status, bytes 2 to 5
+// the block's address, least significant byte first.
+constexpr uint8_t BlockProgrammed = 0;
 constexpr uint8_t TakesClosingFrame = 0x04;
 
 // The flash unlock signature: the software-data-protection command cycles of
@@ -103,6 +107,7 @@ bool CmSwDl5170::FetchNextBlock() {
     return false;
   }
   CurrentAddress = address;
+  BlockPending = true;
   PutLe32(BlockBuffer, static_cast<uint32_t>(address));
   int count = 0;
   while (count < MaxBlock && address < ImageEnd) {
@@ -121,7 +126,8 @@ bool CmSwDl5170::FetchNextBlock() {
 
 int8_t CmSwDl5170::AfterDeviceStatus() {
   if (Done) return (DeviceStatus & TakesClosingFrame) ? SendSignature : SendPoll;
-  if (DeviceStatus & TakesBlock) return FetchNextBlock() ? SendBlock : SendPoll;
+  // A block the device refused goes again before the next one is fetched.
+  if (DeviceStatus & TakesBlock) return BlockPending || FetchNextBlock() ? SendBlock : SendPoll;
   return SendPoll;
 }
 
@@ -130,6 +136,7 @@ void CmSwDl5170::StepOther(int8_t state) {
   Image = Model.SwDl.CurrentImage();
   CurrentAddress = ImageStart;
   Done = false;
+  BlockPending = false;
   Attempts = 0;
   ClosingAtSlowRate = false;
   ClosingRateChange = false;
@@ -178,6 +185,15 @@ int8_t CmSwDl5170::Answered(int8_t sendState, int8_t next) {
       DeviceStatus = AnswerData[0];
       return AfterDeviceStatus();
     case SendBlock:
+      // An answer for another address is late: it answers an earlier send
+      // that timed out and went again. Taken for this block's answer it
+      // would let a block the device refused (busy after that resend) count
+      // as programmed. The real answer is still to come.
+      if (!std::equal(BlockBuffer, BlockBuffer + 4, AnswerData + 2)) {
+        Model.StartReplyTimer(ReplyTimeoutMs);
+        return WaitBlock;
+      }
+      if (AnswerData[0] == BlockProgrammed) BlockPending = false;
       DeviceStatus = AnswerData[1];
       // Done is clear here: a block is only sent while data is left.
       return AfterDeviceStatus();

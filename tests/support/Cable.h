@@ -9,7 +9,9 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
+#include <vector>
 #include <string>
 #include <thread>
 
@@ -29,6 +31,10 @@ class TCable {
   void Unplug();
   bool Plugged() const { return Line != nullptr; }
   const std::string& Path() const { return LinkPath; }
+  // Before Plug: how long each chunk the device sends is held back, in ms
+  // (0: passed on at once). Chunks keep their order: one held back holds
+  // back those after it.
+  std::function<int(const std::vector<uint8_t>& fromDevice)> DeviceDelayMs;
 
  private:
   void Carry();
