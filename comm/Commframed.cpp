@@ -1,7 +1,6 @@
 #include "comm/Commframed.h"
 
 #include "comm/Channelcodes.h"
-#include "comm/Portmap.h"
 #include "core/Host.h"
 #include "core/Model.h"
 
@@ -53,9 +52,7 @@ void CmFramed::WaitForPort() {
     ClosePort();
     PortWait.AttemptFailed(Clock().Now(), e.what());
     if (requested) {
-      std::string lines;
-      for (char c : std::string(e.what())) lines += c == '\n' ? std::string("\r\n") : std::string(1, c);
-      Model.Host().LogWrite(lines + "\r\n");
+      Model.Host().LogWrite(PortErrorLogLines(e.what()));
       PortWait.SetMessage(e.what());
       StatusChanged = true;
     }
@@ -72,10 +69,7 @@ void CmFramed::WaitForPort() {
 void CmFramed::WatchForHangup() {
   if (!Port.IsOpen() || !Port.HungUp()) return;
   ClosePort();
-  const int number = Config ? Config->Port : 0;
-  const std::string path = ComDevicePath(number);
-  const std::string cause = ComName(number) + (path.empty() ? "" : " (" + path + ")") +
-                            " has hung up: the device is gone. Plug it in again; the port opens again by itself.";
+  const std::string cause = PortHangupCause(Config ? Config->Port : 0);
   Model.Host().LogWrite(cause + "\r\n");
   PortWait.Missing(Clock().Now(), cause);
   State_ = PortErrorState;
@@ -153,12 +147,16 @@ void CmFramed::Step() {
     StepState();
   } catch (const ECommError& e) {
     // The run has failed: the worker shows the error and ends, and the
-    // channel is rebuilt. Until then the view shows the run as ended.
-    History.Failure(e.what());
+    // channel is rebuilt. Until then the view shows the run as ended. A
+    // port that has hung up (a cable pulled) says so on a second line.
+    std::string message = e.what();
+    if (message.find('\n') == std::string::npos && (!Port.IsOpen() || Port.HungUp()))
+      message += "\n" + PortHangupCause(Config ? Config->Port : 0);
+    History.Failure(message);
     History.Failed();
-    PortWait.Missing(Clock().Now(), e.what());
+    PortWait.Missing(Clock().Now(), message);
     State_ = PortErrorState;
-    throw;
+    throw ECommError(message);
   }
 }
 

@@ -7,7 +7,6 @@
 #include "comm/Channelcodes.h"
 #include "comm/Commswdl7310log.h"
 #include "comm/K7310map.h"
-#include "comm/Portmap.h"
 #include "core/Host.h"
 #include "core/Model.h"
 #include "hex/Hexfile.h"
@@ -93,9 +92,7 @@ void CmSwDl7310::WaitForPort() {
     PortWait.AttemptFailed(Clock().Now(), e.what());
     if (requested) {
       // The user asked for a run: the failure is shown once, and logged.
-      std::string lines;
-      for (char c : std::string(e.what())) lines += c == '\n' ? std::string("\r\n") : std::string(1, c);
-      Model.Host().LogWrite(lines + "\r\n");
+      Model.Host().LogWrite(PortErrorLogLines(e.what()));
       PortWait.SetMessage(e.what());
       StatusChanged = true;
     }
@@ -110,15 +107,17 @@ void CmSwDl7310::WaitForPort() {
   StatusChanged = true;
 }
 
+std::string CmSwDl7310::WithHangupCause(const std::string& error) {
+  if (error.find('\n') != std::string::npos || (Port.IsOpen() && !Port.HungUp())) return error;
+  return error + "\n" + PortHangupCause(Config ? Config->Port : 0);
+}
+
 // Asked at every idle step: a look at the port that does not wait, next to
 // the hand-over every step makes anyway.
 void CmSwDl7310::WatchForHangup() {
   if (!Port.IsOpen() || !Port.HungUp()) return;
   ClosePort();
-  const int number = Config ? Config->Port : 0;
-  const std::string path = ComDevicePath(number);
-  const std::string cause = ComName(number) + (path.empty() ? "" : " (" + path + ")") +
-                            " has hung up: the device is gone. Plug it in again; the port opens again by itself.";
+  const std::string cause = PortHangupCause(Config ? Config->Port : 0);
   Model.Host().LogWrite(cause + "\r\n");
   PortWait.Missing(Clock().Now(), cause);
   // A start the host asked for meanwhile stands: its run opens the port.
@@ -181,11 +180,12 @@ void CmSwDl7310::Step() {
       } catch (const ECommError& e) {
         // The run has failed: the worker shows the error and ends, and the
         // channel is rebuilt. Until then the view shows the run as ended.
-        History.Failure(e.what());
+        const std::string message = WithHangupCause(e.what());
+        History.Failure(message);
         History.Failed();
-        PortWait.Missing(Clock().Now(), e.what());
+        PortWait.Missing(Clock().Now(), message);
         State = Error;
-        throw;
+        throw ECommError(message);
       }
     }
     if (next == Ready) RunImage.reset();

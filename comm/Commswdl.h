@@ -101,6 +101,9 @@ class CmSwDl7310 : public CmBase {
   void WaitForPort();
   // No file or ready: a port that has hung up is closed and waited for.
   void WatchForHangup();
+  // A port error of a run, with the cause on a second line when the port
+  // has hung up (a cable pulled).
+  std::string WithHangupCause(const std::string& error);
 
   // The state actions. Each returns the next state.
   int8_t Perform(int8_t state);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <chrono>
 
+#include "comm/Portmap.h"
+
 namespace {
 
 constexpr auto LookSlice = std::chrono::milliseconds(50);
@@ -35,4 +37,16 @@ std::string CmPortWait::TakeMessage() {
   std::string message;
   message.swap(Message);
   return message;
+}
+
+std::string PortHangupCause(int number) {
+  const std::string path = ComDevicePath(number);
+  return ComName(number) + (path.empty() ? "" : " (" + path + ")") +
+         " has hung up: the device is gone. Plug it in again; the port opens again by itself.";
+}
+
+std::string PortErrorLogLines(const std::string& message) {
+  std::string lines;
+  for (char c : message) lines += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  return lines + "\r\n";
 }

@@ -40,3 +40,9 @@ class CmPortWait {
   std::atomic<bool> AttemptRequested{false};
   std::string Message;  // written by the steps, taken in the hand-over
 };
+
+// The cause shown and logged when the open port of COM number number has hung
+// up (the device behind it is gone).
+std::string PortHangupCause(int number);
+// A port error as the log takes it: each of its lines ended by CR LF.
+std::string PortErrorLogLines(const std::string& message);
