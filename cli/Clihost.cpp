@@ -86,8 +86,9 @@ void TCliHost::ShowError(const std::string& message) {
   if (OnBeforeMessage) OnBeforeMessage();
   std::fprintf(stderr, "qmss: %s\n", message.c_str());
   std::fflush(stderr);
-  // The command line never rebuilds a failed channel: the worker's end
-  // routine then closes instead of arming the restart timer.
+  if (OnPortError && OnPortError()) return;
+  // Otherwise the command line does not rebuild a failed channel: the
+  // worker's end routine then closes instead of arming the restart timer.
   CloseRequested = true;
   Finish(ExitFailed);
 }

@@ -65,6 +65,11 @@ class TCliHost : private TCliLoop, public THost {
   // Every text the log gets from now on, handed to tap on the main thread
   // (-v, the failure events). Set before Start.
   void SetLogTap(std::function<void(const std::string&)> tap);
+
+  // After an error of the worker has been shown: true when the subcommand
+  // waits for the port to come back, and the channel is rebuilt as the
+  // desktop app rebuilds it; otherwise (unset, or false) the run ends.
+  std::function<bool()> OnPortError;
   void SetTimeout(double seconds);
   void CancelTimeout() { Timeout.Stop(); }
   // The signal OnStop was called for (SIGINT or SIGTERM), 0 before; and the

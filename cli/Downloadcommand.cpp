@@ -5,6 +5,7 @@
 // been stopped. With several ports, the file is checked here once and each
 // port is handed to a worker process of its own (Paralleldownload).
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <set>
 
@@ -17,6 +18,7 @@
 #include "cli/Lineoptions.h"
 #include "cli/Paralleldownload.h"
 #include "cli/Runtimeout.h"
+#include "comm/Channelcodes.h"
 #include "comm/K7310map.h"
 #include "comm/Portmap.h"
 #include "core/Modelswdl.h"
@@ -26,7 +28,7 @@ namespace {
 
 const char* const DownloadUsage =
     "Usage: qmss download k7310|trx5170l FILE -p|--port PORT [-p PORT ...] [--baud N] [--parity N|E|O]\n"
-    "                     [--timeout S] [--connect-timeout S] [--force] [--ini FILE]\n"
+    "                     [--timeout S] [--connect-timeout S] [--reconnect S] [--force] [--ini FILE]\n"
     "                     [--json] [-q|-v] [--log FILE]\n"
     "  -p, --port PORT      COMn (see qmss ports) or a device path such as /dev/ttyUSB0; give it\n"
     "                       again for each further device: all are programmed at the same time,\n"
@@ -36,6 +38,9 @@ const char* const DownloadUsage =
     "                       of the bytes the run sends and receives, plus 60 s)\n"
     "  --connect-timeout S  give up after S seconds when no byte at all has come from the device\n"
     "                       (default 20)\n"
+    "  --reconnect S        after a port error during the run (a cable pulled), wait up to S seconds\n"
+    "                       for the port to come back, then start the run again from the beginning\n"
+    "                       (default 0: no waiting)\n"
     "  --force              download even when the file's load report shows problems\n"
     "  --ini FILE           the INI file to read (default: the desktop app's)\n"
     "  --json               one JSON object per line on stdout: events start, part, progress,\n"
@@ -78,7 +83,7 @@ void PrintEarlyDone(const TDownloadOutput& output, int code, const std::string& 
 // command line but the ports, --json, -q and --log.
 std::vector<std::string> WorkerOptions(const TCliArgs& parsed) {
   std::vector<std::string> words;
-  for (const char* name : {"--baud", "--parity", "--timeout", "--connect-timeout", "--ini"})
+  for (const char* name : {"--baud", "--parity", "--timeout", "--connect-timeout", "--reconnect", "--ini"})
     if (parsed.Has(name)) {
       words.push_back(name);
       words.push_back(parsed.Value(name));
@@ -95,7 +100,7 @@ int RunDownloadCommand(const std::vector<std::string>& args) {
   std::string error;
   if (!parsed.Parse(args,
                     {{"-p,--port", true, true}, {"--baud", true}, {"--parity", true}, {"--timeout", true},
-                     {"--ini", true}, {"--connect-timeout", true}, {"--force", false}, {"--json", false},
+                     {"--ini", true}, {"--connect-timeout", true}, {"--reconnect", true}, {"--force", false}, {"--json", false},
                      {"-q,--quiet", false}, {"-v,--verbose", false}, {"--log", true}, {"-h,--help", false}},
                     error)) {
     std::fprintf(stderr, "qmss download: %s\n%s", error.c_str(), DownloadUsage);
@@ -148,6 +153,13 @@ int RunDownloadCommand(const std::vector<std::string>& args) {
   if (ports.size() > 1 && parsed.Has("--log")) {
     std::fprintf(stderr, "qmss download: --log names the log of one port; with several ports each writes its own "
                          "LOG-<port>.TXT\n");
+    return ExitUsage;
+  }
+  double reconnectSeconds = 0;
+  if (parsed.Has("--reconnect") && parsed.Value("--reconnect") != "0" &&
+      !ParseSeconds(parsed.Value("--reconnect"), reconnectSeconds)) {
+    std::fprintf(stderr, "qmss download: bad reconnect time \"%s\" (seconds, 0 or more)\n",
+                 parsed.Value("--reconnect").c_str());
     return ExitUsage;
   }
 
@@ -264,12 +276,18 @@ int RunDownloadCommand(const std::vector<std::string>& args) {
   host.TheController().Execute(load);
   host.SetTimeout(line.TimeoutSeconds);
   host.WatchForAnswer(line.ConnectTimeoutSeconds);
+  // A run started again after the port came back has its whole time again.
+  run.SetReconnect(reconnectSeconds, PortDescription(line), [&host, &line] {
+    host.SetTimeout(line.TimeoutSeconds);
+    host.WatchForAnswer(line.ConnectTimeoutSeconds);
+  });
+  host.OnPortError = [&run] { return run.PortFailed(); };
   run.Start();
 
   int code = host.Run();
   run.Output().End();
-  const bool portFailed = host.ErrorsShown() > 0;
-  const bool answered = host.DeviceAnswered();
+  const bool portFailed = host.ErrorsShown() > 0 && code != ExitDone;
+  const bool answered = host.DeviceAnswered() || run.AnsweredBefore();
   host.Shutdown();
   if (portFailed) {
     run.Output().Error("qmss download: the run failed on " + PortDescription(line) +

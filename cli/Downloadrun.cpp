@@ -5,6 +5,8 @@
 #include "cli/Commands.h"
 #include "cli/Figuretext.h"
 #include "cli/Jsonline.h"
+#include "cli/Lineoptions.h"
+#include "comm/Channelcodes.h"
 #include "core/Modelswdl.h"
 #include "core/Useraction.h"
 
@@ -21,7 +23,8 @@ TDownloadRun::TDownloadRun(TCliHost& host, const TDownloadOutput& output, std::v
       Drawing(host.Loop()),
       Meter(partUnits, !partNames.empty()),
       PartUnits(std::move(partUnits)),
-      PartNames(std::move(partNames)) {
+      PartNames(std::move(partNames)),
+      ReconnectWatch(host.Loop(), 0, [this] { GiveUpReconnecting(); }) {
   Progress.SetQuiet(output.Quiet || output.Json);
 }
 
@@ -67,13 +70,51 @@ void TDownloadRun::Observe() {
   progress.Print();
 }
 
+void TDownloadRun::SetReconnect(double seconds, std::string port, std::function<void()> restarted) {
+  ReconnectSeconds = seconds;
+  PortText = std::move(port);
+  Restarted = std::move(restarted);
+}
+
+bool TDownloadRun::PortFailed() {
+  AnsweredBeforeFlag = AnsweredBeforeFlag || Host.DeviceAnswered();
+  if (ReconnectSeconds <= 0 || Stopping || Host.Finished()) return false;
+  Reconnecting = true;
+  Progress.Error("qmss download: waiting up to " + FormatSeconds(ReconnectSeconds) + " s for " + PortText +
+                 " to come back");
+  ReconnectWatch.Start(static_cast<int>(ReconnectSeconds * 1000));
+  return true;
+}
+
+void TDownloadRun::GiveUpReconnecting() {
+  if (!Reconnecting || Host.Finished()) return;
+  Reconnecting = false;
+  Progress.Error("qmss download: " + PortText + " did not come back within " + FormatSeconds(ReconnectSeconds) + " s");
+  Host.CloseRequested = true;
+  Host.Finish(ExitFailed);
+}
+
 void TDownloadRun::TextChanged() {
+  if (Reconnecting) {
+    // The rebuilt channel opened the port again: the run starts again from
+    // the beginning, as the boot loader needs it.
+    if (Host.TheModel().ChannelState() == CmState::Ready && !Host.Finished()) {
+      Reconnecting = false;
+      ReconnectWatch.Stop();
+      Progress.Error("qmss download: " + PortText + " is back; starting the run again from the beginning");
+      if (Restarted) Restarted();
+      Start();
+    }
+    return;
+  }
   if (Started && !Host.Finished()) Observe();
   const CmRunStatus& status = Host.TheModel().SwDl.RunStatus();
   if (Started && !Stopping && !Host.Finished() && status.CompletedRuns > RunsBefore) {
     Meter.Completed(Seconds());
     const std::string& state = Host.TheModel().SwDl.StateText.Get();
-    Progress.Message("qmss download: done (" + state + ")");
+    // A K7310 run completes only once every part with data was verified.
+    Progress.Message(std::string("qmss download: done") + (PartNames.empty() ? "" : ", every part verified") + " (" +
+                     state + ")");
     Host.Finish(ExitDone);
   }
   if (!DrawPending) {

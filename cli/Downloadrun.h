@@ -6,6 +6,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,15 @@ class TDownloadRun {
   void Stop(const std::string& why, int code);
   void Start();
 
+  // Waiting for the port after a port error, up to seconds (0: not at all);
+  // restarted is called when it is back and the run starts again.
+  void SetReconnect(double seconds, std::string port, std::function<void()> restarted);
+  // The port failed during the run (its error has been shown): true while
+  // the run waits for the port to come back.
+  bool PortFailed();
+  // Whether the device answered on a port that failed since.
+  bool AnsweredBefore() const { return AnsweredBeforeFlag; }
+
   // The run has ended with code (why: the error that ended it, if any): the
   // closing line, and the done event.
   void Finished(int code, const std::string& why);
@@ -44,6 +54,7 @@ class TDownloadRun {
 
  private:
   void Draw();
+  void GiveUpReconnecting();
   void Observe();  // takes the current run status into the meter and events
   double Seconds() const;
 
@@ -56,6 +67,12 @@ class TDownloadRun {
   std::vector<int64_t> PartUnits;
   std::vector<std::string> PartNames;
   TLogLines Lines;
+  double ReconnectSeconds = 0;
+  std::string PortText;
+  std::function<void()> Restarted;
+  bool Reconnecting = false;
+  bool AnsweredBeforeFlag = false;
+  THostTimer ReconnectWatch;
   bool Started = false;
   bool Stopping = false;
   bool DrawPending = false;

@@ -22,7 +22,8 @@ inline constexpr int CmReplyTimerEvent = 2;
 namespace CmState {
 inline constexpr int NoData = 0;       // nothing loaded to download
 inline constexpr int Ready = 1;        // loaded, no run
-inline constexpr int FirstBusy = 2;    // from here on a run is requested, running or failed
+inline constexpr int FirstBusy = 2;    // from here on a run is requested or running
+inline constexpr int PortAbsent = 3;   // the port did not open or hung up: no run, waiting for it
 inline constexpr int UploadIdle = 0;   // parameter upload: not listening
 inline constexpr int Receiving = 1;    // parameter upload: listening
 }  // namespace CmState

@@ -1,6 +1,7 @@
 #include "comm/Commframed.h"
 
 #include "comm/Channelcodes.h"
+#include "core/Host.h"
 #include "core/Model.h"
 
 CmFramed::CmFramed(TModel& model, PortSettings* settings, int replyTimeoutMs, int8_t portErrorState,
@@ -22,15 +23,71 @@ CmFramed::~CmFramed() = default;
 void CmFramed::Open(CmConfig* config) {
   try {
     Config = config;
-    OpenPort();
-    ApplyLineSettings();
-    ApplyReadWhatHasArrived();
+    OpenLine();
     State_ = OpenedState();
   } catch (const ECommError& e) {
+    ClosePort();
     State_ = PortErrorState;
     History.Failure(e.what());
+    PortWait.Missing(Clock().Now(), e.what());
     throw;
   }
+}
+
+void CmFramed::OpenLine() {
+  OpenPort();
+  ApplyLineSettings();
+  ApplyReadWhatHasArrived();
+}
+
+void CmFramed::WaitForPort() {
+  const bool requested = PortWait.TakeRequest();
+  if (!requested && !PortWait.AttemptDue(Clock().Now())) {
+    Clock().Sleep(PortWait.WaitFrom(Clock().Now()));
+    return;
+  }
+  try {
+    OpenLine();
+  } catch (const ECommError& e) {
+    ClosePort();
+    PortWait.AttemptFailed(Clock().Now(), e.what());
+    if (requested) {
+      Model.Host().LogWrite(PortErrorLogLines(e.what()));
+      PortWait.SetMessage(e.what());
+      StatusChanged = true;
+    }
+    RequestedCode = -1;
+    return;
+  }
+  Model.Host().LogWrite(PortName() + " is open again\r\n");
+  State_ = OpenedState();
+  StatusChanged = true;
+  // The start that was asked for while the port was absent.
+  if (RequestedCode.exchange(-1) == CmCommand::Start && !Exchanges.empty()) Command(CmCommand::Start);
+}
+
+void CmFramed::WatchForHangup() {
+  if (!Port.IsOpen() || !Port.HungUp()) return;
+  ClosePort();
+  const std::string cause = PortHangupCause(Config ? Config->Port : 0);
+  Model.Host().LogWrite(cause + "\r\n");
+  PortWait.Missing(Clock().Now(), cause);
+  State_ = PortErrorState;
+  StatusChanged = true;
+}
+
+std::string CmFramed::PortErrorText() const {
+  return PortWait.Cause().empty() ? "Error!" : "Error! " + PortWait.Cause();
+}
+
+void CmFramed::RequestPortAttempt(int code) {
+  RequestedCode = code;
+  PortWait.RequestAttempt();
+}
+
+void CmFramed::ShowPortMessage() {
+  const std::string message = PortWait.TakeMessage();
+  if (!message.empty()) Model.Host().ShowError(message);
 }
 
 void CmFramed::ApplyLineSettings() { ApplySettings(); }
@@ -79,6 +136,34 @@ void CmFramed::Step() {
     DeferredPortError.clear();
     throw ECommError(message);
   }
+  if (State_ == PortErrorState) {
+    WaitForPort();
+    return;
+  }
+  // Idle: no image or list, or ready; the upload only while not receiving
+  // (a reception's reads notice a hang-up themselves).
+  if (State_ == 0 || (State_ == 1 && !Exchanges.empty())) {
+    WatchForHangup();
+    if (State_ == PortErrorState) return;
+  }
+  try {
+    StepState();
+  } catch (const ECommError& e) {
+    // The run has failed: the worker shows the error and ends, and the
+    // channel is rebuilt. Until then the view shows the run as ended. A
+    // port that has hung up (a cable pulled) says so on a second line.
+    std::string message = e.what();
+    if (message.find('\n') == std::string::npos && (!Port.IsOpen() || Port.HungUp()))
+      message += "\n" + PortHangupCause(Config ? Config->Port : 0);
+    History.Failure(message);
+    History.Failed();
+    PortWait.Missing(Clock().Now(), message);
+    State_ = PortErrorState;
+    throw ECommError(message);
+  }
+}
+
+void CmFramed::StepState() {
   const int8_t state = State_;
   if (const CmExchange* sent = SentIn(state)) {
     uint8_t data[Frame::MaxData];

@@ -16,6 +16,7 @@
 
 #include "comm/Commbase.h"
 #include "comm/Commframe.h"
+#include "comm/Portwait.h"
 #include "comm/Runstatus.h"
 
 // One request and its answer. The state after SendState waits for the answer.
@@ -71,11 +72,26 @@ class CmFramed : public CmBase {
   // the next step to raise on the worker thread.
   void DeferPortError(const ECommError& error);
 
+  // The port error state means the port is absent: the channel waits for it
+  // and opens it again by itself (once a second), and a port that hangs up
+  // while the channel is idle is closed and waited for the same way.
+  // "Error!" and why the port is absent, for the state text.
+  std::string PortErrorText() const;
+  // A command in the port error state: one attempt to open at once, whose
+  // failure is shown; a start is carried out once the port has opened.
+  void RequestPortAttempt(int code);
+  // In UpdateStatus: shows the failure of such an attempt, once.
+  void ShowPortMessage();
+
   std::atomic<int8_t> State_;
   CmRunHistory History;
   uint8_t AnswerData[Frame::MaxData] = {};
 
  private:
+  void OpenLine();  // opens the port and sets the line up; raises the port error
+  void StepState();  // the step of a state with the port open
+  void WaitForPort();
+  void WatchForHangup();
   const CmExchange* SentIn(int8_t state) const;     // the exchange state sends
   const CmExchange* AwaitedIn(int8_t state) const;  // the exchange state waits for
   // Reads what has arrived: true for a frame from the device with the
@@ -88,4 +104,6 @@ class CmFramed : public CmBase {
   const std::span<const CmExchange> Exchanges;
   TFrameLink Link;
   std::string DeferredPortError;
+  CmPortWait PortWait;
+  std::atomic<int> RequestedCode{-1};
 };

@@ -120,6 +120,12 @@ int8_t CmParDl::Answered(int8_t sendState, int8_t next) {
 void CmParDl::TimedOut(int8_t) { ++Attempts; }
 
 void CmParDl::Command(int code) {
+  if (State_ == PortError) {
+    // Waiting for the port is no run: a stop (or a file loaded) leaves it
+    // waiting; a start tries to open it at once.
+    if (code == CmCommand::Start) RequestPortAttempt(code);
+    return;
+  }
   if (code == CmCommand::Stop) {
     if (State_ > Ready && State_ != PortError) History.Stopped();
     State_ = Ready;  // a transfer in progress stops at once
@@ -141,7 +147,7 @@ std::string CmParDl::StatusText() const {
     case Ready:
       return "Ready for transfer to device";
     case PortError:
-      return "Error!";
+      return PortErrorText();
     case SendReadPrevious:
     case SendWrite:
     case SendReadNew:
@@ -180,8 +186,12 @@ void CmParDl::UpdateStatus() {
   Model.SwDl.SetRunStatus(RunStatus());
   const std::string text = StatusText();
   if (!text.empty()) Model.SwDl.StateText.Set(text);
+  const bool changed = StatusChanged.exchange(false);
   if (ResultsReady.exchange(false)) {
     Model.SwDl.ParameterTableChanged = true;
     Model.Host().ViewStateChanged();
+  } else if (changed) {
+    Model.Host().ViewStateChanged();
   }
+  ShowPortMessage();
 }

@@ -11,6 +11,11 @@ CmParUl::CmParUl(TModel& model, PortSettings* settings)
 CmParUl::~CmParUl() = default;
 
 void CmParUl::Command(int code) {
+  if (State_ == PortError) {
+    // The port is absent: one attempt to open it at once.
+    RequestPortAttempt(code);
+    return;
+  }
   if (code == CmCommand::StartReceiving && State_ == Idle) {
     State_ = Receiving;
     History.Started();
@@ -49,7 +54,7 @@ std::string CmParUl::StatusText() const {
     case Receiving:
       return "Receiving";
     case PortError:
-      return "Error!";
+      return PortErrorText();
     default:
       return "-";
   }
@@ -66,5 +71,7 @@ CmRunStatus CmParUl::RunStatus() const {
 void CmParUl::UpdateStatus() {
   Model.SwDl.SetRunStatus(RunStatus());
   Model.SwDl.StateText.Set(StatusText());
-  if (LineReceived.exchange(false)) Model.Host().ViewStateChanged();
+  const bool changed = StatusChanged.exchange(false);
+  if (LineReceived.exchange(false) || changed) Model.Host().ViewStateChanged();
+  ShowPortMessage();
 }

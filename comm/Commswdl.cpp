@@ -60,17 +60,69 @@ PortTimeouts CmSwDl7310::ReadTimeouts(int32_t baudRate) {
 void CmSwDl7310::Open(CmConfig* config) {
   Config = config;
   try {
-    OpenPort();
-    ApplySettings();
-    ApplyTimeouts(ReadTimeouts(Settings->BaudRate), CommText::CouldNotApplyTimeouts);
+    OpenLine();
     State = Model.SwDl.HasData() ? Ready : NoFile;
     Processor = 0;
     AbortRequest = false;
   } catch (const ECommError& e) {
+    ClosePort();
     State = Error;
     History.Failure(e.what());
+    PortWait.Missing(Clock().Now(), e.what());
     throw;
   }
+}
+
+void CmSwDl7310::OpenLine() {
+  OpenPort();
+  ApplySettings();
+  ApplyTimeouts(ReadTimeouts(Settings->BaudRate), CommText::CouldNotApplyTimeouts);
+}
+
+void CmSwDl7310::WaitForPort() {
+  const bool requested = PortWait.TakeRequest();
+  if (!requested && !PortWait.AttemptDue(Clock().Now())) {
+    Clock().Sleep(PortWait.WaitFrom(Clock().Now()));
+    return;
+  }
+  try {
+    OpenLine();
+  } catch (const ECommError& e) {
+    ClosePort();
+    PortWait.AttemptFailed(Clock().Now(), e.what());
+    if (requested) {
+      // The user asked for a run: the failure is shown once, and logged.
+      Model.Host().LogWrite(PortErrorLogLines(e.what()));
+      PortWait.SetMessage(e.what());
+      StatusChanged = true;
+    }
+    return;
+  }
+  Model.Host().LogWrite(PortName() + " is open again\r\n");
+  Processor = 0;
+  const bool hasData = Model.SwDl.HasData();
+  const int8_t next = !hasData ? NoFile : requested ? Start : Ready;
+  int8_t expected = Error;
+  if (State.compare_exchange_strong(expected, next) && next == Start) History.Started();
+  StatusChanged = true;
+}
+
+std::string CmSwDl7310::WithHangupCause(const std::string& error) {
+  if (error.find('\n') != std::string::npos || (Port.IsOpen() && !Port.HungUp())) return error;
+  return error + "\n" + PortHangupCause(Config ? Config->Port : 0);
+}
+
+// Asked at every idle step: a look at the port that does not wait, next to
+// the hand-over every step makes anyway.
+void CmSwDl7310::WatchForHangup() {
+  if (!Port.IsOpen() || !Port.HungUp()) return;
+  ClosePort();
+  const std::string cause = PortHangupCause(Config ? Config->Port : 0);
+  Model.Host().LogWrite(cause + "\r\n");
+  PortWait.Missing(Clock().Now(), cause);
+  // A start the host asked for meanwhile stands: its run opens the port.
+  int8_t expected = StepState;
+  if (State.compare_exchange_strong(expected, Error)) StatusChanged = true;
 }
 
 // Command runs on the host thread, also while a step is in progress, and never
@@ -85,11 +137,18 @@ void CmSwDl7310::Open(CmConfig* config) {
 //   cancels the new run.
 void CmSwDl7310::Command(int code) {
   if (code == CmCommand::Stop) {
-    const int8_t was = State.exchange(Ready);
+    // Waiting for the port is no run: a stop (or a file loaded) leaves it
+    // waiting, never ready on a closed port.
+    int8_t was = State;
+    do {
+      if (was == Error) return;
+    } while (!State.compare_exchange_weak(was, Ready));
     if (was != Ready) AbortRequest = was > Ready;
     if (was > Ready) History.Stopped();
   } else if (code == CmCommand::Start) {
-    if (State == Ready) {
+    if (State == Error) {
+      PortWait.RequestAttempt();
+    } else if (State == Ready) {
       if (AbortRequest.exchange(false)) DoneCount = 0;
       int8_t expected = Ready;
       if (State.compare_exchange_strong(expected, Start)) History.Started();
@@ -101,6 +160,11 @@ int CmSwDl7310::GetState() { return State; }
 
 void CmSwDl7310::Step() {
   StepState = State;
+  if (StepState == Error) {
+    WaitForPort();
+    return;
+  }
+  if (StepState == NoFile || StepState == Ready) WatchForHangup();
   int8_t next = StepState;
   const bool idle = StepState == NoFile || StepState == Ready || StepState == Error ||
                     StepState < 0 || StepState > FinalGoAddressAck;
@@ -111,7 +175,18 @@ void CmSwDl7310::Step() {
       StatusChanged = true;
       next = Ready;
     } else {
-      next = Perform(StepState);
+      try {
+        next = Perform(StepState);
+      } catch (const ECommError& e) {
+        // The run has failed: the worker shows the error and ends, and the
+        // channel is rebuilt. Until then the view shows the run as ended.
+        const std::string message = WithHangupCause(e.what());
+        History.Failure(message);
+        History.Failed();
+        PortWait.Missing(Clock().Now(), message);
+        State = Error;
+        throw ECommError(message);
+      }
     }
     if (next == Ready) RunImage.reset();
     int8_t expected = StepState;
@@ -203,8 +278,10 @@ int8_t CmSwDl7310::StartRun() {
   // A stopped run leaves the device's answer to its last frame unread, and
   // a failed one may leave late answers; read as replies of the new run they
   // would shift every reply by one. Nothing pending now belongs to the new
-  // run. (A port that never opened fails at the first write, as before.)
-  if (Port.IsOpen() && !Port.DiscardInput()) throw ECommError(CommText::CouldNotReadStx);
+  // run. A port that hung up just as the run was asked for is opened once;
+  // its failure ends the run with the open error.
+  if (!Port.IsOpen()) OpenLine();
+  if (!Port.DiscardInput()) throw ECommError(CommText::CouldNotReadStx);
   // The image is taken after the pause: a file loaded during it counts.
   Image = Model.SwDl.CurrentImage();
   RunImage = Image;
@@ -502,7 +579,8 @@ void CmSwDl7310::UpdateStatus() {
   } else if (state == Start) {
     stateText = "Retry";
   } else if (state == Error) {
-    stateText = "Error!";
+    // Why the port is absent, after the fixed text.
+    stateText = PortWait.Cause().empty() ? "Error!" : "Error! " + PortWait.Cause();
   } else if (state == Connect || state == ConnectReply) {
     stateText = "Connecting";
   } else if (state >= EraseCommand && state <= ReadData) {
@@ -522,4 +600,7 @@ void CmSwDl7310::UpdateStatus() {
   Model.SwDl.AddressText.Set(address);
   Model.SwDl.UnitText.Set(unit);
   if (StatusChanged.exchange(false)) Model.Host().ViewStateChanged();
+  // A start while the port was absent, whose open failed: one box.
+  const std::string message = PortWait.TakeMessage();
+  if (!message.empty()) Model.Host().ShowError(message);
 }

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "comm/Commbase.h"
+#include "comm/Portwait.h"
 #include "comm/Runstatus.h"
 
 class HexFile;
@@ -24,7 +25,7 @@ class CmSwDl7310 : public CmBase {
   static constexpr int8_t NoFile = 0;
   static constexpr int8_t Ready = 1;
   static constexpr int8_t Start = 2;
-  static constexpr int8_t Error = 3;
+  static constexpr int8_t Error = 3;  // the port is absent: waiting for it
   static constexpr int8_t Connect = 4;
   static constexpr int8_t ConnectReply = 5;
   static constexpr int8_t EraseCommand = 6;
@@ -93,6 +94,17 @@ class CmSwDl7310 : public CmBase {
   static constexpr int RouteReleaseMs = 2000;
 
  private:
+  // Opens the port and sets the line up; raises the port error.
+  void OpenLine();
+  // State 3: tries to open the port once a second, and at once after a start
+  // request; once it opens, the channel is ready (or starts the run asked for).
+  void WaitForPort();
+  // No file or ready: a port that has hung up is closed and waited for.
+  void WatchForHangup();
+  // A port error of a run, with the cause on a second line when the port
+  // has hung up (a cable pulled).
+  std::string WithHangupCause(const std::string& error);
+
   // The state actions. Each returns the next state.
   int8_t Perform(int8_t state);
   int8_t StartRun();
@@ -168,6 +180,7 @@ class CmSwDl7310 : public CmBase {
   bool RunCompleted = false;  // the step ended a run with the final reboot
   bool RunEnded = false;      // the step ended a run: final reboot, or Go of the last part
   CmRunHistory History;
+  CmPortWait PortWait;
   // A route byte went out and no Go has taken the route back since.
   bool LineMayBeRouted = false;
   uint8_t RxBuffer[256] = {};

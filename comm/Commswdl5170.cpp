@@ -26,6 +26,10 @@ constexpr int BlockAnswerAddress = 2;  // the block's address, least significant
 
 // Device status bits.
 constexpr uint8_t TakesBlock = 0x08;
+// The block answer: byte 0 says whether the block was programmed (0) or
+// refused (busy, locked, out of range), byte 1 is the status, bytes 2 to 5
+// the block's address, least significant byte first.
+constexpr uint8_t BlockProgrammed = 0;
 constexpr uint8_t TakesClosingFrame = 0x04;
 
 // The flash unlock signature: the software-data-protection command cycles of
@@ -104,6 +108,7 @@ bool CmSwDl5170::FetchNextBlock() {
     return false;
   }
   CurrentAddress = address;
+  BlockPending = true;
   PutLe32(BlockBuffer, static_cast<uint32_t>(address));
   int count = 0;
   while (count < MaxBlock && address < ImageEnd) {
@@ -122,7 +127,8 @@ bool CmSwDl5170::FetchNextBlock() {
 
 int8_t CmSwDl5170::AfterDeviceStatus() {
   if (Done) return (DeviceStatus & TakesClosingFrame) ? SendSignature : SendPoll;
-  if (DeviceStatus & TakesBlock) return FetchNextBlock() ? SendBlock : SendPoll;
+  // A block the device refused goes again before the next one is fetched.
+  if (DeviceStatus & TakesBlock) return BlockPending || FetchNextBlock() ? SendBlock : SendPoll;
   return SendPoll;
 }
 
@@ -131,6 +137,7 @@ void CmSwDl5170::StepOther(int8_t state) {
   Image = Model.SwDl.CurrentImage();
   CurrentAddress = ImageStart;
   Done = false;
+  BlockPending = false;
   Attempts = 0;
   ClosingAtSlowRate = false;
   ClosingRateChange = false;
@@ -188,6 +195,9 @@ int8_t CmSwDl5170::Answered(int8_t sendState, int8_t next) {
       DeviceStatus = AnswerData[0];
       return AfterDeviceStatus();
     case SendBlock:
+      // The answer is this block's (BelongsToRequest). A block the device
+      // refused (busy, locked) stays pending and goes again.
+      if (AnswerData[0] == BlockProgrammed) BlockPending = false;
       DeviceStatus = AnswerData[1];
       // Done is clear here: a block is only sent while data is left.
       return AfterDeviceStatus();
@@ -197,6 +207,12 @@ int8_t CmSwDl5170::Answered(int8_t sendState, int8_t next) {
 }
 
 void CmSwDl5170::Command(int code) {
+  if (State_ == PortError) {
+    // Waiting for the port is no run: a stop (or a file loaded) leaves it
+    // waiting; a start tries to open it at once.
+    if (code == CmCommand::Start) RequestPortAttempt(code);
+    return;
+  }
   if (code == CmCommand::Stop) {
     const int8_t was = State_;
     if (was == Ready) return;
@@ -246,7 +262,7 @@ std::string CmSwDl5170::StatusText() const {
     case WaitConnect:
       return "Connecting " + std::to_string(Attempts);
     case PortError:
-      return "Error!";
+      return PortErrorText();
     case SendRevision:
     case WaitRevision:
       return "Aqquiring BIOS revision";
@@ -294,4 +310,5 @@ void CmSwDl5170::UpdateStatus() {
   Model.SwDl.StateText.Set(StatusText());
   Model.SwDl.AddressText.Set(ProgressText());
   if (StatusChanged.exchange(false)) Model.Host().ViewStateChanged();
+  ShowPortMessage();
 }

@@ -77,6 +77,7 @@ class CmSwDl5170 : public CmFramed {
   int32_t BlockLength = 0;
   uint8_t BlockBuffer[4 + MaxBlock] = {};  // address (LSB first), then the data
   uint8_t DeviceStatus = 0;
+  bool BlockPending = false;  // the block in BlockBuffer has not been programmed yet
   int32_t Attempts = 0;
   // The device takes the closing frame, locks and goes back to 1200 baud
   // before it answers; when that answer is lost, a closing frame sent again

@@ -28,12 +28,13 @@ std::string LogLines(const std::string& message) {
 
 TCommThread::TCommThread(CmConfig* config, CmBase* channel, THost& host)
     : Config(config), Channel(channel), Host(host) {
+  const bool failureShown = Host.FailureShown.exchange(false);
   try {
     Channel->Open(Config);
   } catch (const ECommError& e) {
     // Also into the log: a log sent to support then shows why nothing ran.
     Host.LogWrite(LogLines(e.what()));
-    Host.ShowError(e.what());
+    if (!failureShown) Host.ShowError(e.what());
   }
   Worker = std::thread([this] { Run(); });
 }
@@ -84,8 +85,18 @@ void TCommThread::Run() {
 
   if (!error.empty()) {
     Host.LogWrite(LogLines(error));
+    Host.FailureShown = true;
     try {
-      OnHostThread([this, &error] { Host.ShowError(error); });
+      // The channel's last status first: the view shows the run as ended
+      // while the error is up.
+      OnHostThread([this, &error] {
+        try {
+          Channel->UpdateStatus();
+        } catch (...) {
+          // The hand-over itself failed: the error below says what did.
+        }
+        Host.ShowError(error);
+      });
     } catch (...) {
       // The display failed as well; the log holds the message.
     }

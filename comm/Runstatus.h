@@ -46,6 +46,8 @@ class CmRunHistory {
     Outcome = CmPhase::Done;
   }
   void Stopped() { Outcome = CmPhase::Stopped; }
+  // The port failed during the run.
+  void Failed() { Outcome = CmPhase::Failed; }
   // A failure line as the channel logs it; the line end is dropped.
   void Failure(const std::string& line);
 

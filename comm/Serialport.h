@@ -82,6 +82,10 @@ class TSerialPort {
   virtual bool Flush() = 0;
   // Discards input that has arrived and not been read.
   virtual bool DiscardInput() = 0;
+  // Whether the open port has hung up: the device behind it is gone (a USB
+  // adapter pulled out, the other end of a pseudo-terminal closed). Asks
+  // without waiting and takes no input; false for a port that is not open.
+  virtual bool HungUp() = 0;
 
   // When the bytes written so far will have left the line (at the applied
   // rate and parity), and waiting until then.

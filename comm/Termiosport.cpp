@@ -407,3 +407,13 @@ bool TTermiosPort::DiscardInput() {
   if (Fd < 0) return false;
   return tcflush(Fd, TCIFLUSH) == 0;
 }
+
+bool TTermiosPort::HungUp() {
+  if (Fd < 0) return false;
+  pollfd entry{Fd, 0, 0};  // POLLHUP, POLLERR and POLLNVAL are reported unasked
+  for (;;) {
+    const int ready = poll(&entry, 1, 0);
+    if (ready < 0 && errno == EINTR) continue;
+    return ready > 0 && (entry.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+  }
+}

@@ -54,6 +54,7 @@ class TTermiosPort : public TSerialPort {
   bool Write(const uint8_t* data, size_t count, size_t& written) override;
   bool Flush() override;
   bool DiscardInput() override;
+  bool HungUp() override;
 
  private:
   // Takes the UUCP lock file and checks that no other program has the

@@ -9,6 +9,7 @@ void TController::Execute(UASwDlFileLoad& action) {
     Model.SwDl.CommitImage(std::move(action.Prepared));
   else
     Model.SwDl.LoadFile(action.FileName);
+  Model.SwDl.ClearRunOutcome();  // the last run's outcome belongs to the old data
   Model.SendCommand(CmCommand::Stop);  // a run of the old data ends; the channel becomes ready
   Model.Host().ViewUpdate();
 }
@@ -17,7 +18,10 @@ void TController::Execute(UASwDlStart&) { Model.Start(); }
 
 void TController::Execute(UASwDlAbort&) { Model.Abort(); }
 
-void TController::Execute(UASwDlOperationSelect& action) { Model.SwDl.SetOperation(action.Operation); }
+void TController::Execute(UASwDlOperationSelect& action) {
+  Model.SwDl.SetOperation(action.Operation);
+  Model.SwDl.ClearRunOutcome();
+}
 
 void TController::LoadPart(int part, UATotalHexPartLoad& action) {
   if (action.Prepared)

@@ -54,6 +54,10 @@ class THost {
   std::atomic<bool> CommEnded{false};
   std::atomic<bool> CloseRequested{false};
   std::atomic<bool> RestartPending{false};
+  // Set when the worker thread ended on an error it showed. The channel
+  // rebuilt after it then only logs a failure to open its port (the cable is
+  // still out): one failure, one box.
+  std::atomic<bool> FailureShown{false};
 
   THostTimer TimerCommClose;  // 100 ms, one-shot, disabled at start
 

@@ -12,6 +12,11 @@ TModel::TModel(THost& host, bool writeIniAtExit)
       WriteIniAtExit(writeIniAtExit),
       ChannelFactory(CreateChannel),
       tmCommTimeout(host.Loop(), [this](uint64_t generation) { ReplyTimerExpired(generation); }) {
+  SwDl.OnRunEnded = [this](const TRunEnd& end) {
+    const TOperation* op = FindOperation(SwDl.GetOperation());
+    HostRef.LogWrite(RunEndLine(op ? op->Name : "", SwDl.DisplayFileName(), PortName(), SwDl.IsK7310Download(),
+                                SwDl.OperationKind() == KindParameterDownload ? "parameters" : "bytes", end));
+  };
   const TIniFile ini(HostRef.IniFileName());
   SwDl.SetOperation(OperationIdOf(ini.ReadString("CONFIG", "OPERATION", "None")));
   for (const TOperation& op : Operations) {
@@ -91,6 +96,7 @@ void TModel::SendCommand(int code) {
 }
 
 void TModel::Start() {
+  SwDl.ClearRunOutcome();
   switch (SwDl.OperationKind()) {
     case KindSoftwareDownload:
     case KindParameterDownload:
@@ -163,7 +169,7 @@ bool TModel::InTransfer() const {
   switch (SwDl.OperationKind()) {
     case KindSoftwareDownload:
     case KindParameterDownload:
-      return s >= CmState::FirstBusy;
+      return s >= CmState::FirstBusy && s != CmState::PortAbsent;
     case KindParameterUpload:
       return s == CmState::Receiving;
     default:

@@ -48,8 +48,8 @@ class TModel {
   void ReplyTimeout();
   int ChannelState() const;
   // Whether the channel is moving data: a download or parameter download
-  // from its start request on (state 2 or more), an upload while it receives
-  // (state 1). Actions that would end the channel ask the user first then.
+  // from its start request on (state 2 or more, but not 3, where it waits
+  // for its port), an upload while it receives (state 1). Actions that would end the channel ask the user first then.
   bool InTransfer() const;
 
   bool ThreadRunning() const;

@@ -275,3 +275,9 @@ size_t TModelSwDl::ParameterResultCount() const {
   std::lock_guard<std::mutex> lock(Lock);
   return Results.NewValues.size();
 }
+
+void TModelSwDl::SetRunStatus(const CmRunStatus& status) {
+  LastRunStatus = status;
+  TRunEnd end;
+  if (Outcome.Take(status, TRunOutcome::Clock::now(), end) && OnRunEnded) OnRunEnded(end);
+}

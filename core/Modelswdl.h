@@ -11,6 +11,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -20,6 +21,7 @@
 
 #include "comm/Commconfig.h"
 #include "comm/Runstatus.h"
+#include "core/Runoutcome.h"
 #include "core/Ansistring.h"
 #include "core/Operations.h"
 #include "core/Parameterindex.h"
@@ -122,7 +124,13 @@ class TModelSwDl {
   // The run status the channel publishes with the texts, in the same
   // hand-over and before them (host thread only): what hosts decide on.
   const CmRunStatus& RunStatus() const { return LastRunStatus; }
-  void SetRunStatus(const CmRunStatus& status) { LastRunStatus = status; }
+  // Also notes how a run ended: OnRunEnded is called once for each run.
+  void SetRunStatus(const CmRunStatus& status);
+  std::function<void(const TRunEnd&)> OnRunEnded;
+  // Done, Failed or Stopped while the last run's outcome is to be shown;
+  // Idle otherwise. Cleared by the next Open, Download or change of operation.
+  CmPhase RunOutcome() const { return Outcome.Shown(); }
+  void ClearRunOutcome() { Outcome.Clear(); }
 
  private:
   const TOpState* Current() const;
@@ -134,6 +142,7 @@ class TModelSwDl {
   uint8_t ErasedPages[256] = {};
   TParameterResults Results;
   CmRunStatus LastRunStatus;
+  TRunOutcome Outcome;
 };
 
 // Line numbers (1-based) of accepted parameter lines whose number does not fit

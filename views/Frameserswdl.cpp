@@ -88,8 +88,8 @@ void TFrSerSwDl::RefreshControls() {
     const bool hasData = swdl.HasData();
     w.bDownload->setVisible(hasData);
     w.bDownload->setEnabled(hasData);
-    const bool busy = s >= CmState::FirstBusy;
-    if (busy)
+    // A channel waiting for its port runs nothing: there is nothing to abort.
+    if (transfer)
       w.bDownload->setText("Abort");
     else
       w.bDownload->setText(kind == KindSoftwareDownload ? "Download" : "Transfer to device");
@@ -280,7 +280,11 @@ void TFrSerSwDl::UpdateProgress() {
   const CmRunStatus& status = Model.SwDl.RunStatus();
   const bool running = status.Phase == CmPhase::Transferring || status.Phase == CmPhase::Verifying ||
                        status.Phase == CmPhase::Finishing;
-  if (!running || status.TotalUnits <= 0 || status.DoneUnits < 0) {
+  if (!running) {
+    ShowOutcome();
+    return;
+  }
+  if (status.TotalUnits <= 0 || status.DoneUnits < 0) {
     w.pbProgress->setVisible(false);
     return;
   }
@@ -297,4 +301,28 @@ void TFrSerSwDl::UpdateProgress() {
   w.pbProgress->setValue(static_cast<int>(std::min(status.DoneUnits, status.TotalUnits)));
   w.pbProgress->setFormat(format);
   w.pbProgress->setVisible(true);
+}
+
+// After a run the bar stays, telling how it ended: the state texts read the
+// same before and after a run without the final reboot, the bar does not.
+void TFrSerSwDl::ShowOutcome() {
+  QProgressBar& bar = *VCL->pbProgress;
+  switch (Model.SwDl.RunOutcome()) {
+    case CmPhase::Done:
+      bar.setRange(0, 1);
+      bar.setValue(1);
+      bar.setFormat(Model.SwDl.IsK7310Download() ? "Done: verified" : "Done");
+      bar.setVisible(true);
+      return;
+    case CmPhase::Failed:
+    case CmPhase::Stopped:
+      // Where the run got to stays shown.
+      if (bar.maximum() <= bar.minimum()) bar.setRange(0, 1);
+      bar.setFormat(Model.SwDl.RunOutcome() == CmPhase::Failed ? "Failed" : "Stopped");
+      bar.setVisible(true);
+      return;
+    default:
+      bar.setVisible(false);
+      return;
+  }
 }

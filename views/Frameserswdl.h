@@ -34,6 +34,8 @@ class TFrSerSwDl : public TFrBase {
   // Shows or hides the progress bar for the running transfer, from the
   // channel's run status.
   void UpdateProgress();
+  // The bar once no run is in progress: how the last one ended, or hidden.
+  void ShowOutcome();
 
   TFrSerSwDlVCL& Widgets() { return *VCL; }
 

@@ -126,7 +126,7 @@ TEST_F(Download, LoadReportProblemsStopTheRunUnlessForced) {
   const TQmssResult forced =
       Dir.Run({"download", "k7310", file, "--port", sim.Port(), "--baud", "115200", "--timeout", "60", "--force"});
   EXPECT_EQ(forced.ExitCode, 0) << forced.Err;
-  EXPECT_NE(forced.Err.find("qmss download: done (Ready for download)"), std::string::npos) << forced.Err;
+  EXPECT_NE(forced.Err.find("qmss download: done, every part verified (Ready for download)"), std::string::npos) << forced.Err;
   ASSERT_EQ(sim.Stop(), 0);
   EXPECT_TRUE(Dir.Read("dump/main.bin") == Flash(Parts[0], FlashSizes[0]));
   for (int n = 1; n < 4; ++n) EXPECT_TRUE(Dir.Read(std::string("dump/") + FlashFiles[n]) == Flash({}, FlashSizes[n]));

@@ -198,7 +198,8 @@ TEST_F(ParDlTest, AbortStopsAtOnceAndTheNextRunStartsWithEmptyLists) {
 TEST(ParDl, PortThatDoesNotOpenShowsError) {
   ChannelHost host;
   host.StartOn(ParameterDownload, "", 9600);
-  ASSERT_TRUE(host.WaitForText("Error!"));
+  ASSERT_TRUE(RunUntil([&] { return host.StateText().rfind("Error! COM250 names no serial port.", 0) == 0; }))
+      << host.StateText();
   EXPECT_EQ(host.State(), 3);
   EXPECT_EQ(host.ErrorHeads(), std::vector<std::string>{"Communication: Invalid Handle"});
 }

@@ -167,13 +167,16 @@ TEST_F(ParUlTest, ALineReceivedAsksTheViewToRefresh) {
   EXPECT_TRUE(Host.ModelPtr->SwDl.ListChanged);
 }
 
-TEST(ParUl, PortThatDoesNotOpenShowsErrorAndIgnoresStart) {
+TEST(ParUl, PortThatDoesNotOpenWaitsAndAStartTriesItOnceWithOneBox) {
   ChannelHost host;
   host.StartOn(UploadTest, "", 9600);
-  ASSERT_TRUE(host.WaitForText("Error!"));
+  ASSERT_TRUE(RunUntil([&] { return host.StateText().rfind("Error! COM250 names no serial port.", 0) == 0; }))
+      << host.StateText();
   EXPECT_EQ(host.ErrorHeads(), std::vector<std::string>{"Communication: Invalid Handle"});
   host.PressStart();
+  ASSERT_TRUE(RunUntil([&] { return host.Errors().size() == 2; }));
   RunFor(100);
+  EXPECT_EQ(host.ErrorHeads(), (std::vector<std::string>{"Communication: Invalid Handle", "Communication: Invalid Handle"}));
   EXPECT_EQ(host.State(), 2);
 }
 

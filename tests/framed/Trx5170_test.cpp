@@ -386,26 +386,28 @@ TEST(Trx5170, AbortWithoutImageKeepsNoFileAndStartDoesNothing) {
   EXPECT_TRUE(pty.ReadUntilQuiet(100, 300).empty());  // nothing was sent
 }
 
-// The port never opened: loading an image readies the channel without any
-// port call on the host thread; a start then fails on the worker thread.
-TEST(Trx5170, PortThatNeverOpenedTakesCommandsWithoutRaising) {
+// The port never opened: the channel waits for it. Loading an image or a
+// stop leaves it waiting; a start tries to open it once and shows why not.
+TEST(Trx5170, PortThatNeverOpenedWaitsThroughLoadAndStopAndAStartShowsOneBox) {
   ChannelHost host;
   host.StartOn(Trx5170Download, "", 9600);
-  ASSERT_TRUE(host.WaitForText("Error!"));
+  ASSERT_TRUE(RunUntil([&] { return host.StateText().rfind("Error! COM250 names no serial port.", 0) == 0; }))
+      << host.StateText();
   EXPECT_EQ(host.State(), 3);
   ImageBytes image = {{0xE0000, 0x01}};
   const std::string file = host.Folder() + "/one.hex";
   WriteHexFile(file, image);
   host.LoadFile(file);
-  ASSERT_TRUE(host.WaitForText(Ready));
   host.PressAbort();
   RunFor(50);
+  EXPECT_EQ(host.State(), 3);
   EXPECT_EQ(host.ErrorHeads(), std::vector<std::string>{"Communication: Invalid Handle"});
 
   host.PressStart();
-  ASSERT_TRUE(RunUntil([&] { return host.Errors().size() >= 3; }));
-  EXPECT_EQ(host.Errors()[1], "Communication: Could not read port during empty");
-  EXPECT_EQ(host.ErrorHeads()[2], "Communication: Invalid Handle");  // the rebuilt channel
+  ASSERT_TRUE(RunUntil([&] { return host.Errors().size() >= 2; }));
+  RunFor(100);
+  EXPECT_EQ(host.ErrorHeads(), (std::vector<std::string>{"Communication: Invalid Handle", "Communication: Invalid Handle"}));
+  EXPECT_EQ(host.State(), 3);
 }
 
 }  // namespace

@@ -147,6 +147,7 @@ class TFakePort : public TSerialPort {
   bool Write(const uint8_t* data, size_t count, size_t& written) override;
   bool Flush() override { return true; }
   bool DiscardInput() override { return true; }
+  bool HungUp() override { return false; }
 };
 
 bool TFakePort::Read(uint8_t* buffer, size_t count, size_t& got) {

@@ -240,8 +240,102 @@ TEST_F(GuiTest, TheProgressBarFollowsTheProcessorPartWhileWritingAndVerifying) {
   Script.RunStatus.Phase = CmPhase::Done;
   Script.ChangeFlagged = true;
   ASSERT_TRUE(RunUntil([&] { return !Script.ChangeFlagged; }));
-  EXPECT_FALSE(w.pbProgress->isVisibleTo(&w));
+  EXPECT_TRUE(w.pbProgress->isVisibleTo(&w)) << "the outcome stays";
+  EXPECT_EQ(w.pbProgress->format(), "Done: verified");
 }
+
+// After a run the bar tells how it ended, also where the state text reads
+// the same as before the run (no Ethernet part, no final reboot), until the
+// next Open, Download or change of operation.
+enum class TClearAction { Open, Download, Operation };
+
+struct OutcomeCase {
+  const char* Name;
+  int Operation;          // 1 K7310, 2 TRX5170L
+  int EndState;           // the channel's state after the run
+  const char* EndText;    // its state text
+  CmPhase End;            // the run status it publishes
+  const char* Format;     // what the bar then reads
+  bool Full;              // the bar at 100 %
+  TClearAction Clear;
+};
+
+void PrintTo(const OutcomeCase& c, std::ostream* out) { *out << c.Name; }
+
+class OutcomeTest : public GuiTest, public ::testing::WithParamInterface<OutcomeCase> {};
+
+TEST_P(OutcomeTest, TheBarShowsHowTheRunEndedUntilTheNextOpenDownloadOrOperation) {
+  const OutcomeCase& c = GetParam();
+  StartMain(std::string("[CONFIG]\r\nCONNECTION=Serial\r\nOPERATION=") +
+            (c.Operation == 1 ? "Software Download - K7310" : "Software Download - TRX5170L") + "\r\n");
+  TFrSerSwDlVCL& w = DownloadView().Widgets();
+  WriteFile("fw.hex", HexText(c.Operation == 1 ? 0x08000000 : 0xE0000, Counting(0x400)));
+  Dialogs.OpenNames.push_back(Path("fw.hex"));
+  w.bOpen->click();
+  Script.StateText = "Ready for download";
+  w.bDownload->click();
+  auto publish = [&](int state, const std::string& text, CmRunStatus status) {
+    Script.State = state;
+    Script.StateText = text;
+    Script.RunStatus = status;
+    Script.ChangeFlagged = true;
+    ASSERT_TRUE(RunUntil([&] { return !Script.ChangeFlagged && w.eState->text().toStdString() == text; }));
+  };
+  CmRunStatus writing;
+  writing.Phase = CmPhase::Transferring;
+  writing.Part = c.Operation == 1 ? 0 : CmRunStatus::NoPart;
+  writing.DoneUnits = 0x100;
+  writing.TotalUnits = 0x400;
+  publish(14, "Downloading", writing);
+  ASSERT_EQ(w.pbProgress->value(), 0x100);
+
+  CmRunStatus end;
+  end.Phase = c.End;
+  publish(c.EndState, c.EndText, end);
+  EXPECT_TRUE(w.pbProgress->isVisibleTo(&w));
+  EXPECT_EQ(w.pbProgress->format().toStdString(), c.Format);
+  if (c.Full) {
+    EXPECT_EQ(w.pbProgress->value(), w.pbProgress->maximum());
+  } else {
+    EXPECT_EQ(w.pbProgress->value(), 0x100) << "where the run got to stays";
+  }
+  // The run is over: nothing to abort, the choices are open.
+  EXPECT_EQ(w.bDownload->text(), "Download");
+  EXPECT_TRUE(w.cbOperation->isEnabled());
+  // The channel at rest publishes its outcome again and again; the bar stays.
+  publish(c.EndState, c.EndText, CmRunStatus{});
+  EXPECT_TRUE(w.pbProgress->isVisibleTo(&w));
+
+  switch (c.Clear) {
+    case TClearAction::Open:
+      Dialogs.OpenNames.push_back(Path("fw.hex"));
+      w.bOpen->click();
+      break;
+    case TClearAction::Download:
+      Script.State = 1;
+      w.bDownload->click();
+      break;
+    case TClearAction::Operation:
+      Choose(w.cbOperation, c.Operation == 1 ? 2 : 1);
+      ASSERT_TRUE(WaitForRestart());
+      break;
+  }
+  EXPECT_FALSE(DownloadView().Widgets().pbProgress->isVisibleTo(&DownloadView().Widgets()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, OutcomeTest,
+    ::testing::Values(
+        OutcomeCase{"K7310WithoutEthernetPart", 1, 1, "Ready for download", CmPhase::Done, "Done: verified", true,
+                    TClearAction::Open},
+        OutcomeCase{"K7310WithFinalReboot", 1, 1, "Download done. Ready for new download", CmPhase::Done,
+                    "Done: verified", true, TClearAction::Download},
+        OutcomeCase{"Trx5170lClosingFrameAnswered", 2, 1, "Download done", CmPhase::Done, "Done", true,
+                    TClearAction::Operation},
+        OutcomeCase{"PortFailed", 1, 3, "Error! Communication: Could not read (STX) port", CmPhase::Failed, "Failed",
+                    false, TClearAction::Download},
+        OutcomeCase{"Stopped", 1, 1, "Ready for download", CmPhase::Stopped, "Stopped", false, TClearAction::Open}),
+    [](const ::testing::TestParamInfo<OutcomeCase>& param) { return std::string(param.param.Name); });
 
 TEST_F(GuiTest, OpeningAFileDuringADownloadLoadsItAndStopsTheRun) {
   StartMain("[CONFIG]\r\nCONNECTION=Serial\r\nOPERATION=Software Download - K7310\r\n");

@@ -7,6 +7,7 @@
 TMsgButton TScriptedDialogs::MessageBox(const std::string& text, const std::string& caption, TMsgIcon icon,
                                         int buttons) {
   Messages.push_back({text, caption, icon, buttons});
+  if (WhileShown) WhileShown(Messages.back());
   if (buttons == mbOK) return mbOK;
   if (Answers.empty()) {
     ADD_FAILURE() << "unscripted question: \"" << text << "\" (" << caption << ")";

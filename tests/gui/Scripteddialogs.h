@@ -5,6 +5,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -29,6 +30,10 @@ class TScriptedDialogs : public TDialogs {
   // Texts of the boxes shown so far.
   std::vector<std::string> Texts() const;
   bool Shown(const std::string& text) const;
+
+  // Called while a box is up, before it is answered: what the user does
+  // meanwhile (plugs a cable back in, waits).
+  std::function<void(const TShownMessage&)> WhileShown;
 
   std::deque<TMsgButton> Answers;
   std::deque<std::optional<std::string>> OpenNames;

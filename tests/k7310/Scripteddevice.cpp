@@ -52,6 +52,11 @@ void TScriptedDevice::Unplug() {
   Plugged = false;
 }
 
+void TScriptedDevice::Plug() {
+  std::lock_guard<std::mutex> lock(Lock);
+  Plugged = true;
+}
+
 bool TScriptedDevice::Connected() const {
   std::lock_guard<std::mutex> lock(Lock);
   return Plugged;

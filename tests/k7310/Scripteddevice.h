@@ -55,8 +55,10 @@ class TScriptedDevice : public TScriptedLine {
   // A stopped device takes bytes without answering; Stop also ends a command.
   void Start();
   void Stop();
-  // Pulls the cable: every call of the port fails from now on.
+  // Pulls the cable: every call of the port fails from now on, and the
+  // port hangs up. Plug puts it back (the device's memory stays).
   void Unplug();
+  void Plug();
 
   // Settings, before Start.
   bool Asleep = false;  // answers 0x7F with 0x16 until it has received B O O T

@@ -201,30 +201,4 @@ TEST_F(ScriptedRun, SlowLineReadsABlockThatTakesLongerThanASecond) {
   EXPECT_EQ(Device.Memory(0, 200), image.Part(1));
 }
 
-TEST_F(ScriptedRun, UnpluggedDeviceShowsThePortErrorOnceAndTheChannelIsRebuilt) {
-  TTestImage image;
-  image.Fill(1, 0, 0x4000, 12);
-  Device.Start();
-  TK7310Host host(DevicePath);
-  host.Load(image);
-  host.StartDownload();
-  ASSERT_TRUE(RunUntil([&] { return Device.Count(TReply::WriteData) >= 3; }, 30000));
-  const int updatesBefore = host.Host.UpdateCalls;
-  Device.Stop();
-  Device.Unplug();
-
-  // The rebuilt channel finds no port any more: it shows "Error!".
-  ASSERT_TRUE(RunUntil([&] { return host.Host.UpdateCalls > updatesBefore && host.StateText() == "Error!"; },
-                       30000));
-  RunFor(300);
-  const std::vector<std::string> errors = host.Host.ErrorHeads();
-  ASSERT_EQ(errors.size(), 2u);
-  EXPECT_TRUE(errors[0] == "Communication: Could not read (STX) port" ||
-              errors[0] == "Communication: Could not transmit data" ||
-              errors[0] == "Communication: Could not flush transmit data")
-      << errors[0];
-  EXPECT_EQ(errors[1], "Communication: Invalid Handle");
-  EXPECT_EQ(host.State(), 3);
-}
-
 }  // namespace

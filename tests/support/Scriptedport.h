@@ -65,6 +65,7 @@ class TScriptedPort : public TSerialPort {
   bool Write(const uint8_t* data, size_t count, size_t& written) override;
   bool Flush() override { return Opened && Device.Connected(); }
   bool DiscardInput() override;
+  bool HungUp() override { return Opened && !Device.Connected(); }
 
  private:
   // A second quiet poll while a timer runs: time passes until something happens.

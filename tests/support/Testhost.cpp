@@ -27,7 +27,10 @@ TTestHost::~TTestHost() {
 
 void TTestHost::LogWrite(const std::string& text) {
   std::lock_guard<std::mutex> lock(LogLock);
-  LogText += text;
+  if (text.rfind(RunEndPrefix, 0) == 0)
+    RunEndLines.push_back(text);
+  else
+    LogText += text;
 }
 
 void TTestHost::ShowError(const std::string& message) {
@@ -76,6 +79,11 @@ bool TTestHost::RestartAndWait(int timeoutMs) {
 std::string TTestHost::Log() const {
   std::lock_guard<std::mutex> lock(LogLock);
   return LogText;
+}
+
+std::vector<std::string> TTestHost::RunEnds() const {
+  std::lock_guard<std::mutex> lock(LogLock);
+  return RunEndLines;
 }
 
 std::vector<std::string> TTestHost::Errors() const {

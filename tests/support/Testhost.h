@@ -44,7 +44,11 @@ class TTestHost : public THost {
   // Stops the thread and waits for the 100 ms restart to complete.
   bool RestartAndWait(int timeoutMs = 10000);
 
+  // What was logged, but for the line each run appends when it ends: the
+  // protocol's own lines. RunEnds holds those lines, in order.
   std::string Log() const;
+  std::vector<std::string> RunEnds() const;
+  static constexpr const char* RunEndPrefix = "Run ended: ";
   std::vector<std::string> Errors() const;
   // The first line of each error: the fixed text, without the cause that an
   // open failure gives on its second line.
@@ -63,6 +67,7 @@ class TTestHost : public THost {
   std::string IniPath;
   mutable std::mutex LogLock;
   std::string LogText;
+  std::vector<std::string> RunEndLines;
   std::vector<std::string> ErrorList;
   std::unique_ptr<TExtraPump> Pump;
 };
