@@ -1,14 +1,12 @@
 // qmss ports: every COM name that maps to an existing device (by the fixed
 // table or the INI's [PORTS] overrides), its path, and whether it opens now.
-#include <sys/stat.h>
-
 #include <cstdio>
-#include <set>
 
 #include "files/Inifile.h"
 #include "cli/Cliargs.h"
 #include "cli/Cliini.h"
 #include "cli/Commands.h"
+#include "comm/Portlist.h"
 #include "comm/Portmap.h"
 
 namespace {
@@ -21,11 +19,6 @@ const char* const PortsUsage =
     "  -h, --help  this text\n";
 
 constexpr int HighestComNumber = 255;
-
-bool DeviceExists(const std::string& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0;
-}
 
 }  // namespace
 
@@ -43,16 +36,13 @@ int RunPortsCommand(const std::vector<std::string>& args) {
   const TIniFile ini(CliIniPath(parsed.Value("--ini")));
   SetComOverrides(ReadComOverrides(ini));
 
-  std::set<int> numbers;
-  for (int n = 1; n <= HighestComNumber; ++n) numbers.insert(n);
-  for (const auto& [n, path] : ComOverrides()) numbers.insert(n);
-
   int found = 0;
-  for (int n : numbers) {
-    const std::string path = ComDevicePath(n);
-    if (path.empty() || !DeviceExists(path)) continue;
+  for (const TPresentPort& port : PresentComPorts(HighestComNumber)) {
     ++found;
-    std::printf("%-6s %-40s %s\n", ComName(n).c_str(), path.c_str(), ComPortOpens(n) ? "opens" : "does not open");
+    std::printf("%-6s %-40s %s", ComName(port.Number).c_str(), port.DevicePath.c_str(),
+                ComPortOpens(port.Number) ? "opens" : "does not open");
+    if (!port.Device.empty()) std::printf("  %s", port.Device.c_str());
+    std::printf("\n");
   }
   if (found == 0) std::fprintf(stderr, "qmss ports: no COM name maps to an existing device\n");
   return ExitDone;
