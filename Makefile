@@ -27,7 +27,7 @@ build: configure
 
 # The desktop app, qmss and the simulators (inside qmss), nothing else.
 run:
-	@$(MAKE) --no-print-directory build DEPS=run TARGETS="QMScaleService qmss qmss-full"
+	@$(MAKE) --no-print-directory build DEPS=run TARGETS="QMScaleService qmss"
 	@scripts/run-demo $(BUILD)
 
 TEST_ENV ?=

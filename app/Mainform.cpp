@@ -18,6 +18,7 @@
 #include "app/Commclos.h"
 #include "app/Dialogs.h"
 #include "app/Fdlgconfig.h"
+#include "app/Qthostloop.h"
 #include "files/Inifile.h"
 #include "files/Inipath.h"
 #include "comm/Portaccess.h"
@@ -42,7 +43,7 @@ std::string LcKey(const char* prefix, int n) {
 }
 }  // namespace
 
-TFMain::TFMain(TChannelFactory channels, QWidget* parent) : QMainWindow(parent) {
+TFMain::TFMain(TChannelFactory channels, QWidget* parent) : QMainWindow(parent), THost(AppHostLoop()) {
   setObjectName("FMain");
   setWindowTitle(Caption);
   IniPath = IniFilePath();

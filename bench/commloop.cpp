@@ -4,27 +4,31 @@
 // ceiling; the CPU figure is the cost of keeping that loop turning.
 #include <sys/resource.h>
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 
 #include "comm/Commthrd.h"
+#include "core/Eventloop.h"
 #include "core/Host.h"
 #include "core/Model.h"
 
 namespace {
 
-class BenchHost : public THost {
+struct BenchLoop {
+  TEventLoop Events;
+};
+
+class BenchHost : private BenchLoop, public THost {
  public:
-  explicit BenchHost(std::string ini) : Ini(std::move(ini)) {}
+  explicit BenchHost(std::string ini) : THost(BenchLoop::Events), Ini(std::move(ini)) {}
+  TEventLoop& Events() { return BenchLoop::Events; }
   void LogWrite(const std::string&) override {}
   void ShowError(const std::string& message) override { std::fprintf(stderr, "%s\n", message.c_str()); }
   void ViewStateChanged() override {}
   void ViewUpdate() override {}
-  void CloseMainWindow() override { QCoreApplication::quit(); }
+  void CloseMainWindow() override { Events().Quit(); }
   std::string IniFileName() const override { return Ini; }
 
  private:
@@ -36,7 +40,6 @@ double Seconds(const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_u
 }  // namespace
 
 int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
   const int seconds = argc > 1 ? std::atoi(argv[1]) : 10;
   QTemporaryDir dir;
   BenchHost host(dir.path().toStdString() + "/bench.INI");
@@ -51,11 +54,12 @@ int main(int argc, char** argv) {
   clock.start();
   model.Restart(host.Config);
 
-  QTimer::singleShot(seconds * 1000, [&] {
+  THostTimer stop(host.Loop(), seconds * 1000, [&] {
     host.CloseRequested = true;
     model.StopCommunication();
   });
-  app.exec();
+  stop.Start();
+  host.Events().Run();
 
   const double wall = clock.elapsed() / 1000.0;
   const uint64_t passes = model.CurrentThread()->Passes();

@@ -16,9 +16,7 @@
 // Usage: bench_k7310 [paced|unpaced|slow|both]   (all three by default; both:
 // paced and unpaced)
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -113,10 +111,11 @@ RunResult Download(bool paced, int baudRate, const std::string& hexPath, const s
     TModel* Model = nullptr;
     SimK7310* Sim = nullptr;
     RunResult* Result = nullptr;
-    QEventLoop Loop;
+    TEventLoop* Loop = nullptr;
     Clock::time_point End{};
   } watch;
   watch.Model = model.get();
+  watch.Loop = &host.Events();
   watch.Sim = &sim;
   watch.Result = &result;
   auto onText = [](void* self) {
@@ -132,21 +131,19 @@ RunResult Download(bool paced, int baudRate, const std::string& hexPath, const s
     phases.push_back({text, now, bytes, {}, 0});
     if (w->Model->SwDl.RunStatus().CompletedRuns > 0) {
       w->End = now;
-      w->Loop.quit();
+      w->Loop->Quit();
     }
   };
   const int subscription = model->SwDl.StateText.Subscribe(onText, &watch);
 
-  QTimer limit;
-  limit.setSingleShot(true);
-  QObject::connect(&limit, &QTimer::timeout, &watch.Loop, &QEventLoop::quit);
-  limit.start(paced ? 20 * 60 * 1000 : 10 * 60 * 1000);
+  THostTimer limit(host.Loop(), paced ? 20 * 60 * 1000 : 10 * 60 * 1000, [&] { host.Events().Quit(); });
+  limit.Start();
 
   const auto begin = Clock::now();
   const uint64_t passesBefore = model->CurrentThread()->Passes();
   UASwDlStart start;
   controller.Execute(start);
-  watch.Loop.exec();
+  host.Events().Run();
   result.Passes = model->CurrentThread()->Passes() - passesBefore;
   const bool done = watch.End != Clock::time_point{};
   result.Wall = Seconds((done ? watch.End : Clock::now()) - begin);
@@ -154,8 +151,8 @@ RunResult Download(bool paced, int baudRate, const std::string& hexPath, const s
   model->SwDl.StateText.Unsubscribe(subscription);
   host.CloseRequested = true;
   model->StopCommunication();
-  while (model->ThreadRunning()) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-  QCoreApplication::processEvents();
+  while (model->ThreadRunning()) host.Loop().ProcessPending(5);
+  host.Loop().ProcessPending(0);
   model.reset();
   sim.Stop();
   SetComOverrides({});

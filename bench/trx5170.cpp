@@ -13,9 +13,7 @@
 //
 // Usage: bench_trx5170
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <chrono>
 #include <cstdio>
 #include <deque>
@@ -163,31 +161,30 @@ int main(int argc, char** argv) {
   // Each change of the state text, with the time it came.
   struct Watch {
     TModel* Model = nullptr;
-    QEventLoop Loop;
+    TEventLoop* Loop = nullptr;
     std::vector<std::pair<CmPhase, Clock::time_point>> Texts;
     bool Done = false;
   } watch;
   watch.Model = model.get();
+  watch.Loop = &host.Events();
   auto onText = [](void* self) {
     auto* w = static_cast<Watch*>(self);
     const CmRunStatus& status = w->Model->SwDl.RunStatus();
     w->Texts.emplace_back(status.Phase, Clock::now());
     if (status.CompletedRuns > 0) {
       w->Done = true;
-      w->Loop.quit();
+      w->Loop->Quit();
     }
   };
   const int subscription = model->SwDl.StateText.Subscribe(onText, &watch);
-  QTimer limit;
-  limit.setSingleShot(true);
-  QObject::connect(&limit, &QTimer::timeout, &watch.Loop, &QEventLoop::quit);
-  limit.start(10 * 60 * 1000);
+  THostTimer limit(host.Loop(), 10 * 60 * 1000, [&] { host.Events().Quit(); });
+  limit.Start();
 
   const auto begin = Clock::now();
   const uint64_t passesBefore = model->CurrentThread()->Passes();
   UASwDlStart start;
   controller.Execute(start);
-  watch.Loop.exec();
+  host.Events().Run();
   const uint64_t passes = model->CurrentThread()->Passes() - passesBefore;
   const double wall = Seconds((watch.Done ? watch.Texts.back().second : Clock::now()) - begin);
   double transferWall = 0;
@@ -198,8 +195,8 @@ int main(int argc, char** argv) {
   model->SwDl.StateText.Unsubscribe(subscription);
   host.CloseRequested = true;
   model->StopCommunication();
-  while (model->ThreadRunning()) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-  QCoreApplication::processEvents();
+  while (model->ThreadRunning()) host.Loop().ProcessPending(5);
+  host.Loop().ProcessPending(0);
   model.reset();
   sim.Stop();
   SetComOverrides({});

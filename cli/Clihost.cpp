@@ -1,67 +1,48 @@
 #include "cli/Clihost.h"
 
-#include <signal.h>
-#include <sys/signalfd.h>
-#include <unistd.h>
-
-#include <QCoreApplication>
 #include <climits>
+#include <csignal>
 #include <cstdio>
 
 #include "cli/Commands.h"
+#include "cli/Stopsignals.h"
 #include "comm/Commbase.h"
 #include "comm/Commthrd.h"
 
 namespace {
-// QTimer counts in int milliseconds: a longer wait (about 24 days) is held
+// Timers count in int milliseconds: a longer wait (about 24 days) is held
 // at that, not wrapped round to a negative one.
 int TimerMs(double seconds) {
   const double ms = seconds * 1000.0;
   return ms >= static_cast<double>(INT_MAX) ? INT_MAX : static_cast<int>(ms);
 }
 
-sigset_t StopSignals() {
-  sigset_t set;
-  sigemptyset(&set);
-  sigaddset(&set, SIGINT);
-  sigaddset(&set, SIGTERM);
-  return set;
-}
+constexpr int SignalPollMs = 50;
 }  // namespace
 
-void BlockStopSignals() {
-  const sigset_t set = StopSignals();
-  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+TCliHost::TCliHost(std::string iniPath)
+    : THost(TCliLoop::Events),
+      IniPath(std::move(iniPath)),
+      Timeout(TCliLoop::Events, 0,
+              [this] {
+                if (OnTimeout) OnTimeout();
+              }),
+      AnswerWatch(TCliLoop::Events, 0,
+                  [this] {
+                    if (!Done && !DeviceAnswered() && OnNoAnswer) OnNoAnswer();
+                  }),
+      SignalWatch(TCliLoop::Events, SignalPollMs, [this] {
+        TakeSignal();
+        SignalWatch.Start();
+      }) {
+  SignalWatch.Start();
 }
 
-TCliHost::TCliHost(std::string iniPath) : IniPath(std::move(iniPath)) {
-  Timeout.setSingleShot(true);
-  QObject::connect(&Timeout, &QTimer::timeout, Context(), [this] {
-    if (OnTimeout) OnTimeout();
-  });
-  AnswerWatch.setSingleShot(true);
-  QObject::connect(&AnswerWatch, &QTimer::timeout, Context(), [this] {
-    if (!Done && !DeviceAnswered() && OnNoAnswer) OnNoAnswer();
-  });
-  const sigset_t set = StopSignals();
-  SignalFd = signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
-  if (SignalFd >= 0) {
-    SignalNotifier = std::make_unique<QSocketNotifier>(SignalFd, QSocketNotifier::Read);
-    QObject::connect(SignalNotifier.get(), &QSocketNotifier::activated, Context(), [this] { TakeSignal(); });
-  }
-}
-
-TCliHost::~TCliHost() {
-  Shutdown();
-  SignalNotifier.reset();
-  if (SignalFd >= 0) ::close(SignalFd);
-}
+TCliHost::~TCliHost() { Shutdown(); }
 
 void TCliHost::TakeSignal() {
-  signalfd_siginfo info{};
-  int signal = 0;
-  while (::read(SignalFd, &info, sizeof info) == static_cast<ssize_t>(sizeof info))
-    if (signal == 0) signal = static_cast<int>(info.ssi_signo);
+  const int signal = TakeStopSignal();
+  if (signal == 0) return;
   // A second Ctrl-C while the first stop is being completed changes nothing:
   // the stop itself takes at most one channel step.
   if (StopTaken) return;
@@ -97,7 +78,7 @@ void TCliHost::TextChanged(void* host) {
 }
 
 void TCliHost::SetTimeout(double seconds) {
-  Timeout.start(TimerMs(seconds));
+  Timeout.Start(TimerMs(seconds));
 }
 
 int TCliHost::StopExitCode() const {
@@ -105,7 +86,7 @@ int TCliHost::StopExitCode() const {
 }
 
 void TCliHost::WatchForAnswer(double seconds) {
-  AnswerWatch.start(TimerMs(seconds));
+  AnswerWatch.Start(TimerMs(seconds));
 }
 
 bool TCliHost::DeviceAnswered() const {
@@ -139,7 +120,7 @@ bool TCliHost::Start(uint8_t operation, int port, std::optional<int> baud, std::
 }
 
 int TCliHost::Run() {
-  if (!Done) Loop.exec();
+  if (!Done) TCliLoop::Events.Run();
   return ExitCode;
 }
 
@@ -147,23 +128,20 @@ void TCliHost::Finish(int code) {
   if (Done) return;
   Done = true;
   ExitCode = code;
-  Loop.quit();
+  TCliLoop::Events.Quit();
 }
 
 void TCliHost::Shutdown() {
-  Timeout.stop();
-  AnswerWatch.stop();
+  Timeout.Stop();
+  AnswerWatch.Stop();
   if (ModelPtr) {
     CloseRequested = true;
     ModelPtr->StopCommunication();
     // The worker finishes its step and hands over its last status and its end
     // routine; serve them until it has left.
-    while (ModelPtr->ThreadRunning()) {
-      QCoreApplication::processEvents();
-      if (TCommThread* thread = ModelPtr->CurrentThread()) thread->wait(5);
-    }
-    QCoreApplication::processEvents();
-    TimerCommClose.stop();
+    while (ModelPtr->ThreadRunning()) TCliLoop::Events.ProcessPending(5);
+    TCliLoop::Events.ProcessPending(0);
+    TimerCommClose.Stop();
     TModelSwDl& swdl = ModelPtr->SwDl;
     swdl.StateText.Unsubscribe(SubscriptionIds[0]);
     swdl.AddressText.Unsubscribe(SubscriptionIds[1]);

@@ -4,9 +4,6 @@
 // thread hands its status to. The model never writes the INI file here.
 #pragma once
 
-#include <QEventLoop>
-#include <QSocketNotifier>
-#include <QTimer>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -14,10 +11,16 @@
 
 #include "files/Logfile.h"
 #include "core/Controller.h"
+#include "core/Eventloop.h"
 #include "core/Host.h"
 #include "core/Model.h"
 
-class TCliHost : public THost {
+// The loop is made before the host that runs on it.
+struct TCliLoop {
+  TEventLoop Events;
+};
+
+class TCliHost : private TCliLoop, public THost {
  public:
   explicit TCliHost(std::string iniPath);
   ~TCliHost() override;
@@ -42,8 +45,8 @@ class TCliHost : public THost {
   // controller, writes the stop banner and closes the log.
   void Shutdown();
 
-  // Called once for SIGINT or SIGTERM (blocked for every thread; taken on
-  // the main thread) and once when the time-out set by SetTimeout expires.
+  // Called once for SIGINT or SIGTERM (see Stopsignals.h; taken on the
+  // main thread) and once when the time-out set by SetTimeout expires.
   std::function<void()> OnStop;
   std::function<void()> OnTimeout;
   // The view calls, and a change of any of the three status texts.
@@ -52,7 +55,7 @@ class TCliHost : public THost {
   // Before an error is shown (a live progress line ends first).
   std::function<void()> OnBeforeMessage;
   void SetTimeout(double seconds);
-  void CancelTimeout() { Timeout.stop(); }
+  void CancelTimeout() { Timeout.Stop(); }
   // The signal OnStop was called for (SIGINT or SIGTERM), 0 before; and the
   // exit code of a run it stopped (128 + its number, as shells report it).
   int StopSignal() const { return StopSignalNumber; }
@@ -78,19 +81,12 @@ class TCliHost : public THost {
   std::unique_ptr<TModel> ModelPtr;
   std::unique_ptr<TController> ControllerPtr;
   int SubscriptionIds[3] = {};
-  QEventLoop Loop;
-  QTimer Timeout;
-  QTimer AnswerWatch;
+  THostTimer Timeout;
+  THostTimer AnswerWatch;
+  THostTimer SignalWatch;  // asks for a stop signal every 50 ms
   int StopSignalNumber = 0;
-  int SignalFd = -1;
-  std::unique_ptr<QSocketNotifier> SignalNotifier;
   bool Done = false;
   bool StopTaken = false;
   int ExitCode = 0;
   int ErrorCount = 0;
 };
-
-// Blocks SIGINT and SIGTERM in the calling thread and every thread it starts
-// afterwards; TCliHost then takes them from a signalfd. Call before any
-// thread exists.
-void BlockStopSignals();

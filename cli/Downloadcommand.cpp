@@ -3,7 +3,6 @@
 // through the controller, the run started, its progress shown from the
 // channel's run status, until the run has completed, failed, timed out or
 // been stopped.
-#include <QTimer>
 #include <cstdio>
 #include <memory>
 
@@ -40,7 +39,7 @@ const char* const DownloadUsage =
 // completed run than when it started.
 class TDownloadRun {
  public:
-  TDownloadRun(TCliHost& host) : Host(host), Progress(stderr) {}
+  TDownloadRun(TCliHost& host) : Host(host), Progress(stderr), Drawing(host.Loop()) {}
 
   // Called for each of the three texts as the channel's status hand-over
   // sets them one after the other; the run status was published before them.
@@ -56,7 +55,7 @@ class TDownloadRun {
     }
     if (!DrawPending) {
       DrawPending = true;
-      QTimer::singleShot(0, Host.Context(), [this] { Draw(); });
+      Drawing.Post([this] { Draw(); });
     }
   }
 
@@ -92,6 +91,8 @@ class TDownloadRun {
 
   TCliHost& Host;
   TProgress Progress;
+  // Draws once a hand-over is complete; a draw still queued goes with this.
+  THostCall Drawing;
   bool Started = false;
   bool Stopping = false;
   bool DrawPending = false;

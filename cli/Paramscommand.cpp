@@ -2,8 +2,8 @@
 // read, written and read back, with the table the log gets.
 // qmss params receive --port PORT: the parameter upload, the lines the
 // device sends, stored as the view's Stop stores them.
-#include <QTimer>
 #include <algorithm>
+#include <functional>
 #include <cstdio>
 
 #include "cli/Clihost.h"
@@ -241,19 +241,19 @@ int Receive(const std::vector<std::string>& words, const TCliArgs& parsed) {
   const uint8_t operation = parsed.Has("--test") ? ParameterUploadTest : ParameterUploadDownload;
 
   TCliHost host(line.IniPath);
-  QTimer idle;
-  idle.setSingleShot(true);
+  std::function<void()> onIdle;
+  THostTimer idle(host.Loop(), 0, [&] { onIdle(); });
   size_t received = 0;
   // Stopping is the Stop button: the model ends the reception and raises
   // ReceiveStopped, which stores the lines below.
   auto stopReceiving = [&] {
     if (host.Finished()) return;
     host.CancelTimeout();
-    idle.stop();
+    idle.Stop();
     UASwDlStart stop;
     host.TheController().Execute(stop);
   };
-  QObject::connect(&idle, &QTimer::timeout, host.Context(), stopReceiving);
+  onIdle = stopReceiving;
   host.OnStateChanged = [&] {
     TModelSwDl& swdl = host.TheModel().SwDl;
     if (swdl.ListChanged.exchange(false)) {
@@ -268,7 +268,7 @@ int Receive(const std::vector<std::string>& words, const TCliArgs& parsed) {
       std::fflush(stdout);
       if (any) {
         host.CancelTimeout();
-        idle.start(static_cast<int>(idleSeconds * 1000.0));
+        idle.Start(static_cast<int>(idleSeconds * 1000.0));
       }
     }
     if (swdl.ReceiveStopped.exchange(false) && !host.Finished()) {
@@ -309,7 +309,7 @@ int Receive(const std::vector<std::string>& words, const TCliArgs& parsed) {
   host.TheController().Execute(start);
 
   int code = host.Run();
-  idle.stop();
+  idle.Stop();
   const bool portFailed = host.ErrorsShown() > 0;
   const bool answered = host.DeviceAnswered();
   host.Shutdown();

@@ -1,5 +1,6 @@
 #include "comm/Commthrd.h"
 
+#include <chrono>
 #include <mutex>
 #include <thread>
 
@@ -34,7 +35,7 @@ TCommThread::TCommThread(CmConfig* config, CmBase* channel, THost& host)
     Host.LogWrite(LogLines(e.what()));
     Host.ShowError(e.what());
   }
-  start();
+  Worker = std::thread([this] { Run(); });
 }
 
 TCommThread::~TCommThread() { WaitEnded(); }
@@ -49,7 +50,7 @@ void TCommThread::WaitEnded() {
     std::unique_lock<std::mutex> lock(EndLock);
     EndSignal.wait(lock, [this] { return Ended; });
   }
-  wait();
+  if (Worker.joinable()) Worker.join();
 }
 
 template <typename Fn>
@@ -57,7 +58,7 @@ void TCommThread::OnHostThread(Fn fn) {
   Host.Context()->RunAndWait(fn);
 }
 
-void TCommThread::run() {
+void TCommThread::Run() {
   // A tight poll: start-up sets the flag right before the message loop runs.
   // A thread stopped before that (its model destroyed early) ends at once.
   while (!ApplicationStarted && !Terminated) std::this_thread::yield();
@@ -71,7 +72,7 @@ void TCommThread::run() {
       Channel->RunStep();
       if (Channel->HasUpdate()) {
         OnHostThread([this] { Channel->UpdateStatus(); });
-        QThread::msleep(1);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
       }
       ++PassCount;
     }

@@ -2,10 +2,10 @@
 // channel's status to the host thread after every step.
 #pragma once
 
-#include <QThread>
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 
 #include "comm/Commconfig.h"
 
@@ -15,12 +15,14 @@ class THost;
 // Set by start-up once every window exists; the thread makes no step before.
 extern std::atomic<bool> ApplicationStarted;
 
-class TCommThread : public QThread {
+class TCommThread {
  public:
   // Calls the channel's Open on the calling (host) thread; an error there is
   // shown by the host and dropped, and the thread runs all the same.
   TCommThread(CmConfig* config, CmBase* channel, THost& host);
-  ~TCommThread() override;
+  ~TCommThread();
+  TCommThread(const TCommThread&) = delete;
+  TCommThread& operator=(const TCommThread&) = delete;
 
   // The terminated flag: the loop ends after the step and hand-over in progress.
   void Terminate() { Terminated = true; }
@@ -32,10 +34,9 @@ class TCommThread : public QThread {
   bool HasEnded();
   void WaitEnded();
 
- protected:
-  void run() override;
-
  private:
+  void Run();
+
   // Runs fn on the host thread and waits until it has run.
   template <typename Fn>
   void OnHostThread(Fn fn);
@@ -48,4 +49,5 @@ class TCommThread : public QThread {
   std::mutex EndLock;
   std::condition_variable EndSignal;
   bool Ended = false;
+  std::thread Worker;  // last: started once everything above exists
 };

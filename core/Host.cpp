@@ -5,12 +5,8 @@
 
 #include "core/Model.h"
 
-THost::THost() {
-  TimerCommClose.setInterval(100);
-  TimerCommClose.setSingleShot(true);
-  QObject::connect(&TimerCommClose, &QTimer::timeout, &HostContext,
-                   [this] { TimerCommCloseTimer(); });
-}
+THost::THost(THostLoop& loop)
+    : TimerCommClose(loop, 100, [this] { TimerCommCloseTimer(); }), HostLoop(loop), HostContext(loop) {}
 
 THost::~THost() = default;
 
@@ -18,11 +14,11 @@ void THost::CommEndRoutine() {
   if (CloseRequested)
     CloseMainWindow();
   else
-    TimerCommClose.start();
+    TimerCommClose.Start();
 }
 
 void THost::TimerCommCloseTimer() {
-  TimerCommClose.stop();
+  TimerCommClose.Stop();
   try {
     if (Model) Model->Restart(Config);
   } catch (const std::exception& e) {

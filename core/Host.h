@@ -8,19 +8,20 @@
 // thread. That sequence is the same for every host, so it lives here.
 #pragma once
 
-#include <QObject>
-#include <QTimer>
 #include <atomic>
 #include <string>
 
 #include "comm/Commconfig.h"
 #include "core/Hostcall.h"
+#include "core/Hostloop.h"
+#include "core/Hosttimer.h"
 
 class TModel;
 
 class THost {
  public:
-  THost();
+  // loop is the host thread's event loop; it outlives the host.
+  explicit THost(THostLoop& loop);
   virtual ~THost();
   THost(const THost&) = delete;
   THost& operator=(const THost&) = delete;
@@ -43,8 +44,9 @@ class THost {
   // TimerCommClose's handler: rebuild channel and thread for Config.
   void TimerCommCloseTimer();
 
-  // Lives on the host thread: the worker thread's hand-overs run through it.
+  // The worker thread's hand-overs run through it.
   THostCall* Context() { return &HostContext; }
+  THostLoop& Loop() const { return HostLoop; }
 
   CmConfig Config;
   TModel* Model = nullptr;  // set by the host once it created the model
@@ -53,8 +55,9 @@ class THost {
   std::atomic<bool> CloseRequested{false};
   std::atomic<bool> RestartPending{false};
 
-  QTimer TimerCommClose;  // 100 ms, one-shot, disabled at start
+  THostTimer TimerCommClose;  // 100 ms, one-shot, disabled at start
 
  private:
+  THostLoop& HostLoop;
   THostCall HostContext;
 };

@@ -1,18 +1,23 @@
 #include "core/Hostcall.h"
 
-#include <QCoreApplication>
-#include <QEvent>
 #include <exception>
 
+THostCall::THostCall(THostLoop& loop) : HostLoop(loop) {}
+
+THostCall::~THostCall() = default;
+
 uint64_t THostCall::Enqueue(std::function<void()> fn) {
-  Queue.push_back(std::move(fn));
-  // The event carries nothing; the call waits in the queue.
-  QCoreApplication::postEvent(this, new QEvent(QEvent::User));
-  return ++Queued;
+  Queue->Calls.push_back(std::move(fn));
+  // The loop's call carries nothing but the way back to the queue, and goes
+  // quiet once this object is gone.
+  HostLoop.Post([weak = std::weak_ptr<TQueue>(Queue)] {
+    if (const std::shared_ptr<TQueue> queue = weak.lock()) queue->RunOne();
+  });
+  return ++Queue->Queued;
 }
 
 void THostCall::Post(std::function<void()> fn) {
-  std::lock_guard<std::mutex> lock(Lock);
+  std::lock_guard<std::mutex> lock(Queue->Lock);
   Enqueue(std::move(fn));
 }
 
@@ -20,7 +25,8 @@ void THostCall::RunAndWait(std::function<void()> fn) {
   // An exception of fn is caught on the host thread and raised again here,
   // after the wait: the caller learns of it and never waits for ever.
   std::exception_ptr failure;
-  std::unique_lock<std::mutex> lock(Lock);
+  const std::shared_ptr<TQueue> queue = Queue;
+  std::unique_lock<std::mutex> lock(queue->Lock);
   const uint64_t ticket = Enqueue([&fn, &failure] {
     try {
       fn();
@@ -28,27 +34,27 @@ void THostCall::RunAndWait(std::function<void()> fn) {
       failure = std::current_exception();
     }
   });
-  Ran.wait(lock, [&] { return Finished >= ticket; });
+  queue->Ran.wait(lock, [&] { return queue->Finished >= ticket; });
   lock.unlock();
   if (failure) std::rethrow_exception(failure);
 }
 
-void THostCall::customEvent(QEvent*) {
+void THostCall::TQueue::RunOne() {
   std::function<void()> fn;
   {
     std::lock_guard<std::mutex> lock(Lock);
-    if (Queue.empty()) return;
-    fn = std::move(Queue.front());
-    Queue.pop_front();
+    if (Calls.empty()) return;
+    fn = std::move(Calls.front());
+    Calls.pop_front();
   }
   // Counted as finished also when it throws, so that no later waiter is
   // left behind it.
   struct FinishOnExit {
-    THostCall* Call;
+    TQueue* Queue;
     ~FinishOnExit() {
-      std::lock_guard<std::mutex> lock(Call->Lock);
-      ++Call->Finished;
-      Call->Ran.notify_all();
+      std::lock_guard<std::mutex> lock(Queue->Lock);
+      ++Queue->Finished;
+      Queue->Ran.notify_all();
     }
   } finish{this};
   fn();

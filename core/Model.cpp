@@ -1,7 +1,5 @@
 #include "core/Model.h"
 
-#include <QCoreApplication>
-
 #include "files/Inifile.h"
 #include "comm/Channelcodes.h"
 #include "comm/Channels.h"
@@ -13,7 +11,7 @@ TModel::TModel(THost& host, bool writeIniAtExit)
     : HostRef(host),
       WriteIniAtExit(writeIniAtExit),
       ChannelFactory(CreateChannel),
-      tmCommTimeout([this](uint64_t generation) { ReplyTimerExpired(generation); }) {
+      tmCommTimeout(host.Loop(), [this](uint64_t generation) { ReplyTimerExpired(generation); }) {
   const TIniFile ini(HostRef.IniFileName());
   SwDl.SetOperation(OperationIdOf(ini.ReadString("CONFIG", "OPERATION", "None")));
   for (const TOperation& op : Operations) {
@@ -36,7 +34,7 @@ TModel::~TModel() {
     // its hand-overs until it has left, so that it is never left blocked in
     // one while this thread waits for it.
     Thread->Terminate();
-    while (!Thread->HasEnded()) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 5);
+    while (!Thread->HasEnded()) HostRef.Loop().ProcessPending(5);
     Thread->WaitEnded();
   }
   Thread.reset();

@@ -1,21 +1,20 @@
 #include "core/Replytimer.h"
 
-#include <QThread>
-
-TReplyTimer::TReplyTimer(std::function<void(uint64_t)> onExpiry) : OnExpiry(std::move(onExpiry)) {
-  Timer.setSingleShot(true);
-  QObject::connect(&Timer, &QTimer::timeout, &Context, [this] {
-    const uint64_t fired = ArmedGeneration;
-    if (fired != CurrentGeneration) return;  // disarmed or re-armed meanwhile
-    Armed = false;
-    OnExpiry(fired);
-  });
-}
+TReplyTimer::TReplyTimer(THostLoop& loop, std::function<void(uint64_t)> onExpiry)
+    : Context(loop),
+      Timer(loop, 0,
+            [this] {
+              const uint64_t fired = ArmedGeneration;
+              if (fired != CurrentGeneration) return;  // disarmed or re-armed meanwhile
+              Armed = false;
+              OnExpiry(fired);
+            }),
+      OnExpiry(std::move(onExpiry)) {}
 
 TReplyTimer::~TReplyTimer() = default;
 
 void TReplyTimer::Post(std::function<void()> fn) {
-  if (QThread::currentThread() == Context.thread())
+  if (Context.Loop().IsHostThread())
     fn();
   else
     Context.Post(std::move(fn));
@@ -27,12 +26,12 @@ void TReplyTimer::Start(int milliseconds) {
   Post([this, generation, milliseconds] {
     if (generation != CurrentGeneration) return;  // superseded before it arrived
     ArmedGeneration = generation;
-    Timer.start(milliseconds);
+    Timer.Start(milliseconds);
   });
 }
 
 void TReplyTimer::Stop() {
   ++CurrentGeneration;
   Armed = false;
-  Post([this] { Timer.stop(); });
+  Post([this] { Timer.Stop(); });
 }

@@ -4,18 +4,17 @@
 // worker disarmed or re-armed the timer is recognised as stale and dropped.
 #pragma once
 
-#include <QObject>
-#include <QTimer>
 #include <atomic>
 #include <cstdint>
 #include <functional>
 
 #include "core/Hostcall.h"
+#include "core/Hosttimer.h"
 
 class TReplyTimer {
  public:
   // onExpiry runs on the host thread with the generation that expired.
-  explicit TReplyTimer(std::function<void(uint64_t)> onExpiry);
+  TReplyTimer(THostLoop& loop, std::function<void(uint64_t)> onExpiry);
   ~TReplyTimer();
 
   void Start(int milliseconds);  // any thread
@@ -26,8 +25,8 @@ class TReplyTimer {
  private:
   void Post(std::function<void()> fn);
 
-  THostCall Context;  // lives on the host thread (the thread that built the timer)
-  QTimer Timer;
+  THostCall Context;
+  THostTimer Timer;
   std::function<void(uint64_t)> OnExpiry;
   std::atomic<uint64_t> CurrentGeneration{0};
   uint64_t ArmedGeneration = 0;  // host thread only

@@ -6,11 +6,18 @@
 #include <string>
 #include <utility>
 
+#include "core/Eventloop.h"
 #include "core/Host.h"
 
-class BenchHost : public THost {
+// The loop is made before the host that runs on it.
+struct BenchLoop {
+  TEventLoop Events;
+};
+
+class BenchHost : private BenchLoop, public THost {
  public:
-  explicit BenchHost(std::string ini) : Ini(std::move(ini)) {}
+  explicit BenchHost(std::string ini) : THost(BenchLoop::Events), Ini(std::move(ini)) {}
+  TEventLoop& Events() { return BenchLoop::Events; }
   void LogWrite(const std::string& text) override { Log += text; }
   void ShowError(const std::string& message) override { Errors += message + "\n"; }
   void ViewStateChanged() override {}

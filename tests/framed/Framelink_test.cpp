@@ -10,6 +10,7 @@
 #include "comm/Commframe.h"
 #include "comm/Termiosport.h"
 #include "core/Replytimer.h"
+#include "tests/support/Eventloop.h"
 #include "tests/framed/Frames.h"
 #include "tests/support/Pty.h"
 
@@ -53,7 +54,7 @@ class FrameLinkTest : public ::testing::Test {
 
   TestPty Pty;
   TTermiosPort Port;
-  TReplyTimer Timer{[](uint64_t) {}};
+  TReplyTimer Timer{TestHostLoop(), [](uint64_t) {}};
   TFrameLink Link{Port, Timer};
   // One answer buffer, as a channel has: a frame's data lands in it as it arrives.
   uint8_t Data[Frame::MaxData] = {};

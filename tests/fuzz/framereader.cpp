@@ -24,6 +24,7 @@
 
 #include "comm/Commframe.h"
 #include "comm/Serialport.h"
+#include "core/Eventloop.h"
 #include "core/Replytimer.h"
 
 namespace {
@@ -178,7 +179,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t* stream = data + 1 + sizeCount;
   const size_t streamSize = size - 1 - sizeCount;
 
-  static TReplyTimer timer([](uint64_t) {});
+  static TEventLoop loop;
+  static TReplyTimer timer(loop, [](uint64_t) {});
   TFakePort port;
   TFrameLink link(port, timer);
   Line.Reset(stream, streamSize, data + 1, sizeCount);

@@ -4,12 +4,24 @@
 #include <QElapsedTimer>
 #include <QThread>
 
+TEventLoop& TestHostLoop() {
+  static TEventLoop loop;
+  return loop;
+}
+
+namespace {
+void ServeOnce() {
+  TestHostLoop().ProcessPending(0);
+  QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+}  // namespace
+
 bool RunUntil(const std::function<bool()>& pred, int timeoutMs) {
   QElapsedTimer clock;
   clock.start();
   while (!pred()) {
     if (clock.elapsed() > timeoutMs) return pred();
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    ServeOnce();
     QThread::usleep(200);
   }
   return true;
@@ -19,7 +31,7 @@ void RunFor(int ms) {
   QElapsedTimer clock;
   clock.start();
   while (clock.elapsed() < ms) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    ServeOnce();
     QThread::usleep(200);
   }
 }

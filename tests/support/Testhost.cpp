@@ -7,7 +7,7 @@
 #include "comm/Portmap.h"
 #include "tests/support/Eventloop.h"
 
-TTestHost::TTestHost() : IniPath(Dir.path().toStdString() + "/QMScaleService.INI") {}
+TTestHost::TTestHost() : THost(TestHostLoop()), IniPath(Dir.path().toStdString() + "/QMScaleService.INI") {}
 
 TTestHost::~TTestHost() {
   Shutdown();
@@ -48,7 +48,7 @@ void TTestHost::Shutdown() {
   CloseRequested = true;
   ModelPtr->StopCommunication();
   RunUntil([this] { return !ModelPtr->ThreadRunning(); }, 30000);
-  TimerCommClose.stop();
+  TimerCommClose.Stop();
   Controller.reset();
   ModelPtr.reset();
   Model = nullptr;
