@@ -69,7 +69,7 @@ package:
 
 # The Windows cross build (build-windows/) and its tests under Wine. The
 # end-to-end runs talk to the simulators of the Linux qmss in $(BUILD).
-LINUX_QMSS_TARGETS ?= qmss qmss-full
+LINUX_QMSS_TARGETS ?= qmss
 windows:
 	@$(MAKE) --no-print-directory build DEPS=windows BUILD=build-windows \
 	  CMAKE_FLAGS="-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release \

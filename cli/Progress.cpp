@@ -1,14 +1,28 @@
 #include "cli/Progress.h"
 
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 namespace {
+
+// Whether out is a terminal (a console on Windows), where the bar is redrawn in place.
+bool IsTerminal(FILE* out) {
+#ifdef _WIN32
+  return _isatty(_fileno(out)) != 0;
+#else
+  return ::isatty(fileno(out)) == 1;
+#endif
+}
+
 constexpr int BarWidth = 30;
 constexpr auto RedrawInterval = std::chrono::milliseconds(100);
 }  // namespace
 
 TProgress::TProgress(FILE* out, const char* unitWord)
-    : Out(out), UnitWord(unitWord), Live(::isatty(fileno(out)) == 1) {}
+    : Out(out), UnitWord(unitWord), Live(IsTerminal(out)) {}
 
 std::string TProgress::Text(const std::string& state, const std::string& unit, long done, long total) const {
   std::string text = state;
