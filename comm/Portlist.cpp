@@ -47,7 +47,7 @@ std::set<int> SystemComNumbers() {
 }
 
 bool Present(const std::string& devicePath, std::string& device) {
-  device = DosDeviceTarget(DosName(devicePath));
+  device = SystemDeviceOf(devicePath);
   return !device.empty();
 }
 #else
@@ -59,6 +59,14 @@ bool Present(const std::string& devicePath, std::string& device) {
 #endif
 
 }  // namespace
+
+std::string SystemDeviceOf(const std::string& devicePath) {
+#ifdef _WIN32
+  return DosDeviceTarget(DosName(devicePath));
+#else
+  return {};
+#endif
+}
 
 std::vector<int> ComNumbersInDeviceList(const char* list, size_t size) {
   std::set<int> numbers;

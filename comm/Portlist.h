@@ -13,6 +13,11 @@ struct TPresentPort {
   std::string Device;      // the system's device behind the name (Windows: "\Device\Serial0"); may be empty
 };
 
+// The system's device behind a device path: on Windows the one
+// QueryDosDeviceA names ("\\.\COM3" -> "\Device\Serial0"), empty when the
+// system knows no such name; on Linux always empty.
+std::string SystemDeviceOf(const std::string& devicePath);
+
 // Sorted by COM number, up to highestNumber and every override.
 std::vector<TPresentPort> PresentComPorts(int highestNumber);
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "comm/Portadapter.h"
 #include "comm/Portopenfault.h"
 #include "comm/Win32port.h"
 
@@ -266,6 +267,14 @@ TEST(Win32PortOpen, OtherFailuresQuoteTheSystemsText) {
   const std::string told = PortOpenCause("COM3", "\\\\.\\COM3", failure);
   EXPECT_NE(told.find("(system error 31)"), std::string::npos) << told;
   EXPECT_EQ(told.find("Unknown error"), std::string::npos) << told;
+}
+
+// The settings dialog's tooltip: Windows has no sysfs, only the system's
+// device name behind a COM name.
+TEST(Win32PortAdapter, AMissingPortIsNotPresent) {
+  const TPortAdapter adapter = DescribePortAdapter("\\\\.\\COM199");
+  EXPECT_FALSE(adapter.Present);
+  EXPECT_EQ(PortAdapterText(adapter), "\\\\.\\COM199\nNot present");
 }
 
 TEST(Win32PortPath, ComNamesGetTheDevicePrefix) {
