@@ -1,4 +1,5 @@
 // The settings dialog as the main window opens it from View, Settings.
+#include <QTimer>
 #include <functional>
 
 #include "app/Fdlgconfig.h"
