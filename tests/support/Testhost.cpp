@@ -7,7 +7,7 @@
 #include "comm/Portmap.h"
 #include "tests/support/Eventloop.h"
 
-TTestHost::TTestHost() : THost(TestHostLoop()), IniPath(Dir.path().toStdString() + "/QMScaleService.INI") {}
+TTestHost::TTestHost() : THost(TestHostLoop()), IniPath(Dir.File("QMScaleService.INI")) {}
 
 TTestHost::~TTestHost() {
   Shutdown();

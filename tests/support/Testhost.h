@@ -3,7 +3,6 @@
 // a temporary folder of its own.
 #pragma once
 
-#include <QTemporaryDir>
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -13,6 +12,7 @@
 #include "core/Controller.h"
 #include "core/Host.h"
 #include "core/Model.h"
+#include "tests/support/Tempdir.h"
 
 class TTestHost : public THost {
  public:
@@ -44,7 +44,7 @@ class TTestHost : public THost {
   // The first line of each error: the fixed text, without the cause that an
   // open failure gives on its second line.
   std::vector<std::string> ErrorHeads() const;
-  std::string Folder() const { return Dir.path().toStdString(); }
+  std::string Folder() const { return Dir.Folder(); }
 
   std::unique_ptr<TModel> ModelPtr;
   std::unique_ptr<TController> Controller;
@@ -54,7 +54,7 @@ class TTestHost : public THost {
   std::atomic<int> Restarts{0};
 
  private:
-  QTemporaryDir Dir;
+  TempDir Dir;
   std::string IniPath;
   mutable std::mutex LogLock;
   std::string LogText;
