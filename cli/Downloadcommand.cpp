@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "cli/Clihost.h"
+#include "cli/Cliport.h"
 #include "cli/Commands.h"
 #include "cli/Imageshapes.h"
 #include "cli/Lineoptions.h"
@@ -21,7 +22,7 @@ namespace {
 const char* const DownloadUsage =
     "Usage: qmss download k7310|trx5170l FILE -p|--port PORT [--baud N] [--parity N|E|O]\n"
     "                     [--timeout S] [--connect-timeout S] [--force] [--ini FILE]\n"
-    "  -p, --port PORT      COMn (see qmss ports) or a device path such as /dev/ttyUSB0\n"
+    "  -p, --port PORT      COMn (see qmss ports) or a device path such as " QMSS_DEVICE_PATH_EXAMPLE "\n"
     "  --baud, --parity     line settings (default: the operation's section of the INI, else 1200 E)\n"
     "  --timeout S          give the run up after S seconds (default: three times the wire time\n"
     "                       of the bytes the run sends and receives, plus 60 s)\n"

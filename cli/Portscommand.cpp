@@ -14,7 +14,11 @@ namespace {
 const char* const PortsUsage =
     "Usage: qmss ports [--ini FILE]\n"
     "Lists COMn, the device behind it and whether it opens now (\"does not open\": another\n"
+#ifdef _WIN32
+    "program holds it, or it is no serial device).\n"
+#else
     "program holds it, it is no serial device, or no permission: see the dialout group).\n"
+#endif
     "  --ini FILE  the INI file whose [PORTS] section maps COM names to devices\n"
     "  -h, --help  this text\n";
 
