@@ -20,32 +20,44 @@ std::string LongName(const std::string& names) {
 
 bool TCliArgs::Parse(const std::vector<std::string>& args, std::initializer_list<TCliOption> options,
                      std::string& error) {
-  Values.clear();
+  Given.clear();
   Words.clear();
   CLI::App app;
   app.set_help_flag();  // -h and --help are options of the table, answered by each command
   app.allow_extras(false);
-  std::vector<std::pair<std::string, CLI::Option*>> added;
+  struct TAdded {
+    std::string Name;
+    CLI::Option* Option;
+    bool Repeats;
+  };
+  std::vector<TAdded> added;
   for (const TCliOption& option : options) {
     CLI::Option* o = option.TakesValue ? app.add_option(option.Names)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
                                        : app.add_flag(option.Names)->disable_flag_override();
-    added.emplace_back(LongName(option.Names), o);
+    added.push_back({LongName(option.Names), o, option.Repeats});
   }
   if (!ParseArguments(app, args, Words, error)) return false;
-  for (const auto& [name, o] : added) {
-    if (o->count() == 0) continue;
-    if (o->count() > 1) {
-      error = "option " + name + " given more than once";
+  for (const TAdded& a : added) {
+    if (a.Option->count() == 0) continue;
+    if (a.Option->count() > 1 && !a.Repeats) {
+      error = "option " + a.Name + " given more than once";
       return false;
     }
-    Values[name] = o->results().empty() ? std::string() : o->results().front();
+    std::vector<std::string> values = a.Option->results();
+    if (values.empty()) values.emplace_back();
+    Given[a.Name] = values;
   }
   return true;
 }
 
 std::string TCliArgs::Value(const std::string& name, const std::string& def) const {
-  auto found = Values.find(name);
-  return found == Values.end() ? def : found->second;
+  auto found = Given.find(name);
+  return found == Given.end() ? def : found->second.front();
+}
+
+std::vector<std::string> TCliArgs::Values(const std::string& name) const {
+  auto found = Given.find(name);
+  return found == Given.end() ? std::vector<std::string>() : found->second;
 }
 
 bool ParseInteger(const std::string& text, long long& value) {

@@ -13,22 +13,26 @@
 struct TCliOption {
   const char* Names;  // "-p,--port", "--force"; the last name is the one Has and Value take
   bool TakesValue;
+  bool Repeats = false;  // may be given more than once (each value kept, in order)
 };
 
 class TCliArgs {
  public:
   // False with a message for an unknown option, a missing value or an
-  // option given more than once.
+  // option that does not repeat given more than once.
   bool Parse(const std::vector<std::string>& args, std::initializer_list<TCliOption> options,
              std::string& error);
 
   // name: the option's long name ("--port").
-  bool Has(const std::string& name) const { return Values.count(name) > 0; }
+  bool Has(const std::string& name) const { return Given.count(name) > 0; }
+  // The (first) value of an option.
   std::string Value(const std::string& name, const std::string& def = "") const;
+  // Every value of a repeating option, in the order given.
+  std::vector<std::string> Values(const std::string& name) const;
   const std::vector<std::string>& Positional() const { return Words; }
 
  private:
-  std::map<std::string, std::string> Values;
+  std::map<std::string, std::vector<std::string>> Given;
   std::vector<std::string> Words;
 };
 

@@ -38,7 +38,19 @@ TCliHost::TCliHost(std::string iniPath)
   SignalWatch.Start();
 }
 
-TCliHost::~TCliHost() { Shutdown(); }
+TCliHost::~TCliHost() {
+  // The callbacks capture objects of the command that may already be gone
+  // (declared after the host); what the worker still hands over now is only
+  // served, not shown.
+  OnStop = nullptr;
+  OnTimeout = nullptr;
+  OnStateChanged = nullptr;
+  OnTextChanged = nullptr;
+  OnBeforeMessage = nullptr;
+  OnLogLine = nullptr;
+  OnNoAnswer = nullptr;
+  Shutdown();
+}
 
 void TCliHost::TakeSignal() {
   const int signal = TakeStopSignal();
@@ -51,8 +63,26 @@ void TCliHost::TakeSignal() {
   if (OnStop) OnStop();
 }
 
+void TCliHost::LogWrite(const std::string& text) {
+  Log.Write(text);
+  if (LogTapped) Context()->Post([this, text] {
+    if (OnLogLine) OnLogLine(text);
+  });
+}
+
+void TCliHost::SetLogTap(std::function<void(const std::string&)> tap) {
+  OnLogLine = std::move(tap);
+  LogTapped = static_cast<bool>(OnLogLine);
+}
+
+void TCliHost::SetLogFiles(std::string file, std::string whenHeld) {
+  LogFile = std::move(file);
+  LogFileWhenHeld = std::move(whenHeld);
+}
+
 void TCliHost::ShowError(const std::string& message) {
   ++ErrorCount;
+  LastErrorText = message;
   if (OnBeforeMessage) OnBeforeMessage();
   std::fprintf(stderr, "qmss: %s\n", message.c_str());
   std::fflush(stderr);
@@ -110,7 +140,10 @@ bool TCliHost::Start(uint8_t operation, int port, std::optional<int> baud, std::
   Config.Operation = operation;
   Config.Port = port;
 
-  Log.Open();
+  if (Log.Open(LogFile))
+    LogInUse = LogFile;
+  else if (!LogFileWhenHeld.empty() && Log.Open(LogFileWhenHeld))
+    LogInUse = LogFileWhenHeld;
   Log.WriteStartBanner();
 
   const int errorsBefore = ErrorCount;

@@ -4,6 +4,7 @@
 // thread hands its status to. The model never writes the INI file here.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -25,7 +26,9 @@ class TCliHost : private TCliLoop, public THost {
   explicit TCliHost(std::string iniPath);
   ~TCliHost() override;
 
-  void LogWrite(const std::string& text) override { Log.Write(text); }
+  // Writes to the log; with a log tap set, also hands the text to the main
+  // thread (channels log from the worker thread).
+  void LogWrite(const std::string& text) override;
   void ShowError(const std::string& message) override;
   void ViewStateChanged() override;
   void ViewUpdate() override;
@@ -37,6 +40,11 @@ class TCliHost : private TCliLoop, public THost {
   // line settings from the INI unless given. False when the port did not
   // open (the error has been shown).
   bool Start(uint8_t operation, int port, std::optional<int> baud, std::optional<char> parity);
+  // The log file Start opens ("LOG.TXT" unless set), and the one it opens
+  // instead when another run holds that one (empty: none).
+  void SetLogFiles(std::string file, std::string whenHeld = "");
+  // The log file in use once Start has run; empty when none could be opened.
+  const std::string& LogFileName() const { return LogInUse; }
   // Runs the event loop until Finish; the exit code given there.
   int Run();
   void Finish(int code);
@@ -54,6 +62,9 @@ class TCliHost : private TCliLoop, public THost {
   std::function<void()> OnTextChanged;
   // Before an error is shown (a live progress line ends first).
   std::function<void()> OnBeforeMessage;
+  // Every text the log gets from now on, handed to tap on the main thread
+  // (-v, the failure events). Set before Start.
+  void SetLogTap(std::function<void(const std::string&)> tap);
   void SetTimeout(double seconds);
   void CancelTimeout() { Timeout.Stop(); }
   // The signal OnStop was called for (SIGINT or SIGTERM), 0 before; and the
@@ -71,6 +82,8 @@ class TCliHost : private TCliLoop, public THost {
   TModel& TheModel() { return *ModelPtr; }
   TController& TheController() { return *ControllerPtr; }
   int ErrorsShown() const { return ErrorCount; }
+  // The last error shown, empty when none.
+  const std::string& LastError() const { return LastErrorText; }
 
  private:
   static void TextChanged(void* host);
@@ -78,6 +91,11 @@ class TCliHost : private TCliLoop, public THost {
 
   std::string IniPath;
   TLogFile Log;
+  std::function<void(const std::string&)> OnLogLine;  // main thread only
+  std::atomic<bool> LogTapped{false};                   // read by the worker
+  std::string LogFile = "LOG.TXT";
+  std::string LogFileWhenHeld;
+  std::string LogInUse;
   std::unique_ptr<TModel> ModelPtr;
   std::unique_ptr<TController> ControllerPtr;
   int SubscriptionIds[3] = {};
@@ -89,4 +107,5 @@ class TCliHost : private TCliLoop, public THost {
   bool StopTaken = false;
   int ExitCode = 0;
   int ErrorCount = 0;
+  std::string LastErrorText;
 };

@@ -2,27 +2,36 @@
 // the operation's channel, as the download view runs it: the file loaded
 // through the controller, the run started, its progress shown from the
 // channel's run status, until the run has completed, failed, timed out or
-// been stopped.
+// been stopped. With several ports, the file is checked here once and each
+// port is handed to a worker process of its own (Paralleldownload).
 #include <cstdio>
 #include <memory>
+#include <set>
 
 #include "cli/Clihost.h"
 #include "cli/Cliport.h"
 #include "cli/Commands.h"
+#include "cli/Downloadlog.h"
+#include "cli/Downloadrun.h"
 #include "cli/Imageshapes.h"
+#include "cli/Jsonline.h"
 #include "cli/Lineoptions.h"
-#include "cli/Progress.h"
+#include "cli/Paralleldownload.h"
 #include "cli/Runtimeout.h"
 #include "comm/K7310map.h"
+#include "comm/Portmap.h"
 #include "core/Modelswdl.h"
 #include "core/Useraction.h"
 
 namespace {
 
 const char* const DownloadUsage =
-    "Usage: qmss download k7310|trx5170l FILE -p|--port PORT [--baud N] [--parity N|E|O]\n"
+    "Usage: qmss download k7310|trx5170l FILE -p|--port PORT [-p PORT ...] [--baud N] [--parity N|E|O]\n"
     "                     [--timeout S] [--connect-timeout S] [--force] [--ini FILE]\n"
-    "  -p, --port PORT      COMn (see qmss ports) or a device path such as " QMSS_DEVICE_PATH_EXAMPLE "\n"
+    "                     [--json] [-q|-v] [--log FILE]\n"
+    "  -p, --port PORT      COMn (see qmss ports) or a device path such as " QMSS_DEVICE_PATH_EXAMPLE ";\n"
+    "                       give it again for each further device: all are programmed at the same\n"
+    "                       time, each by a process of its own, with a table of the outcomes at the end\n"
     "  --baud, --parity     line settings (default: the operation's section of the INI, else 1200 E)\n"
     "  --timeout S          give the run up after S seconds (default: three times the wire time\n"
     "                       of the bytes the run sends and receives, plus 60 s)\n"
@@ -30,75 +39,15 @@ const char* const DownloadUsage =
     "                       (default 20)\n"
     "  --force              download even when the file's load report shows problems\n"
     "  --ini FILE           the INI file to read (default: the desktop app's)\n"
+    "  --json               one JSON object per line on stdout: events start, part, progress,\n"
+    "                       failure and done (the schema is in README)\n"
+    "  -q, --quiet          only errors and the closing line\n"
+    "  -v, --verbose        also the log lines as they are written\n"
+    "  --log FILE           the log file (default LOG.TXT; with several ports LOG-<port>.TXT each)\n"
     "  -h, --help           this text\n"
     "Exit: 0 done, 1 the device answered but the run did not finish, 2 usage or unreadable file,\n"
     "3 load report problems, 4 the port could not be opened, 5 no answer from the device,\n"
     "130 stopped by SIGINT, 143 stopped by SIGTERM\n";
-
-// Watches one run through the channel's run status (published with its texts
-// after every step): the run has completed once the channel counts one more
-// completed run than when it started.
-class TDownloadRun {
- public:
-  TDownloadRun(TCliHost& host) : Host(host), Progress(stderr), Drawing(host.Loop()) {}
-
-  // Called for each of the three texts as the channel's status hand-over
-  // sets them one after the other; the run status was published before them.
-  // The end of a run is told at once; the progress line is drawn once the
-  // hand-over is complete.
-  void TextChanged() {
-    const CmRunStatus& status = Host.TheModel().SwDl.RunStatus();
-    if (Started && !Stopping && !Host.Finished() && status.CompletedRuns > RunsBefore) {
-      const std::string& state = Host.TheModel().SwDl.StateText.Get();
-      Progress.Show(state, "", "", -1, 0);
-      Progress.Message("qmss download: done (" + state + ")");
-      Host.Finish(ExitDone);
-    }
-    if (!DrawPending) {
-      DrawPending = true;
-      Drawing.Post([this] { Draw(); });
-    }
-  }
-
-  // Time-outs and signals: the run is stopped as the Abort button stops it.
-  void Stop(const std::string& why, int code) {
-    if (Host.Finished()) return;
-    Stopping = true;
-    Progress.Message("qmss download: " + why + "; stopping the run");
-    UASwDlAbort abort;
-    Host.TheController().Execute(abort);
-    Host.Finish(code);
-  }
-
-  void Start() {
-    Started = true;
-    RunsBefore = Host.TheModel().SwDl.RunStatus().CompletedRuns;
-    UASwDlStart start;
-    Host.TheController().Execute(start);
-  }
-
-  TProgress& Output() { return Progress; }
-
- private:
-  void Draw() {
-    DrawPending = false;
-    if (Host.Finished()) return;
-    TModelSwDl& swdl = Host.TheModel().SwDl;
-    const CmRunStatus& status = swdl.RunStatus();
-    const bool counting = status.TotalUnits > 0;
-    Progress.Show(swdl.StateText.Get(), swdl.AddressText.Get(), swdl.UnitText.Get(),
-                  counting ? static_cast<long>(status.DoneUnits) : -1, counting ? static_cast<long>(status.TotalUnits) : 0);
-  }
-
-  TCliHost& Host;
-  TProgress Progress;
-  // Draws once a hand-over is complete; a draw still queued goes with this.
-  THostCall Drawing;
-  bool Started = false;
-  bool Stopping = false;
-  bool DrawPending = false;
-  int32_t RunsBefore = 0;
-};
 
 // What the image holds, one line; false when a K7310 image has nothing for
 // any processor (the run would end at once without talking to the device).
@@ -118,12 +67,38 @@ bool DescribeImage(const HexFile& image, bool k7310, std::string& text) {
   return any;
 }
 
+// The done event of a run that ended before it started (the port did not
+// open, the file was refused), so that a --json reader always gets one.
+void PrintEarlyDone(const TDownloadOutput& output, int code, const std::string& why) {
+  if (!output.Json) return;
+  TJsonLine("done").Bool("ok", false).Integer("exit_code", code).Integer("bytes", 0).Number("seconds", 0, 1)
+      .Text("error", why).Print();
+}
+
+// The options a worker process for one port is given: every one of the
+// command line but the ports, --json, -q and --log.
+std::vector<std::string> WorkerOptions(const TCliArgs& parsed) {
+  std::vector<std::string> words;
+  for (const char* name : {"--baud", "--parity", "--timeout", "--connect-timeout", "--ini"})
+    if (parsed.Has(name)) {
+      words.push_back(name);
+      words.push_back(parsed.Value(name));
+    }
+  for (const char* name : {"--force", "--verbose"})
+    if (parsed.Has(name)) words.push_back(name);
+  return words;
+}
+
 }  // namespace
 
 int RunDownloadCommand(const std::vector<std::string>& args) {
   TCliArgs parsed;
   std::string error;
-  if (!parsed.Parse(args, {QMSS_LINE_OPTIONS, {"--force", false}, {"-h,--help", false}}, error)) {
+  if (!parsed.Parse(args,
+                    {{"-p,--port", true, true}, {"--baud", true}, {"--parity", true}, {"--timeout", true},
+                     {"--ini", true}, {"--connect-timeout", true}, {"--force", false}, {"--json", false},
+                     {"-q,--quiet", false}, {"-v,--verbose", false}, {"--log", true}, {"-h,--help", false}},
+                    error)) {
     std::fprintf(stderr, "qmss download: %s\n%s", error.c_str(), DownloadUsage);
     return ExitUsage;
   }
@@ -143,10 +118,37 @@ int RunDownloadCommand(const std::vector<std::string>& args) {
   }
   const bool k7310 = kind == "k7310";
   const uint8_t operation = k7310 ? OpSwDlK7310 : OpSwDlTrx5170;
+  TDownloadOutput output;
+  output.Json = parsed.Has("--json");
+  output.Quiet = parsed.Has("--quiet");
+  output.Verbose = parsed.Has("--verbose");
+  if (output.Quiet && output.Verbose) {
+    std::fprintf(stderr, "qmss download: give -q or -v, not both\n");
+    return ExitUsage;
+  }
 
+  // Every port must name a device, and each device only once.
+  const std::vector<std::string> ports = parsed.Values("--port");
   TLineOptions line;
-  if (!ReadLineOptions(parsed, 0, line, error)) {
+  std::set<std::string> devices;
+  for (const std::string& port : ports) {
+    if (!ReadLineOptions(parsed, 0, line, error, &port)) {
+      std::fprintf(stderr, "qmss download: %s\n", error.c_str());
+      return ExitUsage;
+    }
+    if (!devices.insert(ComDevicePath(line.Port)).second) {
+      std::fprintf(stderr, "qmss download: option --port given more than once for the device of \"%s\"\n",
+                   port.c_str());
+      return ExitUsage;
+    }
+  }
+  if (ports.empty() && !ReadLineOptions(parsed, 0, line, error)) {
     std::fprintf(stderr, "qmss download: %s\n", error.c_str());
+    return ExitUsage;
+  }
+  if (ports.size() > 1 && parsed.Has("--log")) {
+    std::fprintf(stderr, "qmss download: --log names the log of one port; with several ports each writes its own "
+                         "LOG-<port>.TXT\n");
     return ExitUsage;
   }
 
@@ -168,6 +170,7 @@ int RunDownloadCommand(const std::vector<std::string>& args) {
     std::fputs(LoadReportLines(report, "qmss download: " + fileName + ": ").c_str(), stderr);
     if (!parsed.Has("--force")) {
       std::fprintf(stderr, "qmss download: not downloaded; check the file, or give --force to download it as read\n");
+      PrintEarlyDone(output, ExitLoadReport, "the load report of " + fileName + " shows problems");
       return ExitLoadReport;
     }
   }
@@ -178,24 +181,56 @@ int RunDownloadCommand(const std::vector<std::string>& args) {
     return ExitUsage;
   }
 
+  if (ports.size() > 1) {
+    std::vector<std::string> workerArgs = {"download", kind, fileName};
+    const std::vector<std::string> options = WorkerOptions(parsed);
+    return RunParallelDownloads(workerArgs, options, ports, output);
+  }
+
+  std::vector<int64_t> partUnits;
+  std::vector<std::string> partNames;
+  if (k7310) {
+    for (int p = 0; p < K7310ProcessorCount; ++p) {
+      partUnits.push_back(std::max<int32_t>(ProcessorUsedLength(*image, p), 0));
+      partNames.push_back(K7310Processors[p].Name);
+    }
+  } else {
+    partUnits.push_back(std::max<int32_t>(image->UsedLength(), 0));
+  }
+
   TCliHost host(line.IniPath);
-  TDownloadRun run(host);
+  host.SetLogFiles(parsed.Value("--log", "LOG.TXT"), parsed.Has("--log") ? "" : PortLogFileName(line.PortText));
+  TDownloadRun run(host, output, partUnits, partNames);
   host.OnTextChanged = [&run] { run.TextChanged(); };
   host.OnBeforeMessage = [&run] { run.Output().End(); };
-  host.OnStop = [&run, &host] { run.Stop("stopped", host.StopExitCode()); };
-  host.OnNoAnswer = [&run, &line] { run.Stop(NoAnswerMessage(line, line.ConnectTimeoutSeconds), ExitNoAnswer); };
-  host.OnTimeout = [&run, &line, &host] {
+  if (output.Verbose || output.Json) host.SetLogTap([&run](const std::string& text) { run.LogLine(text); });
+  std::string stopReason;
+  auto stop = [&](const std::string& why, int code) {
+    if (host.Finished()) return;
+    stopReason = why;
+    run.Stop(why, code);
+  };
+  host.OnStop = [&] { stop("stopped", host.StopExitCode()); };
+  host.OnNoAnswer = [&] { stop(NoAnswerMessage(line, line.ConnectTimeoutSeconds), ExitNoAnswer); };
+  host.OnTimeout = [&] {
     if (!host.DeviceAnswered())
-      run.Stop(NoAnswerMessage(line, line.TimeoutSeconds), ExitNoAnswer);
+      stop(NoAnswerMessage(line, line.TimeoutSeconds), ExitNoAnswer);
     else
-      run.Stop("no end of the run within " + FormatSeconds(line.TimeoutSeconds) + " s", ExitFailed);
+      stop("no end of the run within " + FormatSeconds(line.TimeoutSeconds) + " s", ExitFailed);
   };
 
   if (!host.Start(operation, line.Port, line.Baud, line.Parity)) {
     // The error above says why, and what to do about it.
     std::fprintf(stderr, "qmss download: could not use %s\n", PortDescription(line).c_str());
+    PrintEarlyDone(output, ExitPortFailed, host.LastError());
     return ExitPortFailed;
   }
+  if (host.LogFileName().empty())
+    run.Output().Error("qmss download: no log file: " + parsed.Value("--log", "LOG.TXT") +
+                       (parsed.Has("--log") ? "" : " and " + PortLogFileName(line.PortText)) +
+                       " could not be opened (held by another run, or the folder is not writable); the run goes on");
+  else if (host.LogFileName() != parsed.Value("--log", "LOG.TXT"))
+    run.Output().Error("qmss download: LOG.TXT is held by another run; this run logs to " + host.LogFileName());
   const TModelSwDl& swdl = host.TheModel().SwDl;
   const char parity = swdl.GetParity() ? swdl.GetParity() : '?';
   if (line.TimeoutSeconds <= 0)
@@ -204,6 +239,25 @@ int RunDownloadCommand(const std::vector<std::string>& args) {
   run.Output().Message("qmss download: " + fileName + " (" + contents + ") to " + PortDescription(line) + " at " +
                        std::to_string(swdl.GetBaudRate()) + " baud, parity " + std::string(1, parity) +
                        ", time-out " + FormatSeconds(line.TimeoutSeconds) + " s");
+  if (output.Json) {
+    TJsonLine start("start");
+    start.Text("command", "download").Text("kind", kind).Text("file", fileName).Text("port", line.PortText)
+        .Text("device", ComDevicePath(line.Port)).Integer("baud", swdl.GetBaudRate())
+        .Text("parity", std::string(1, parity)).Number("timeout_s", line.TimeoutSeconds, 1)
+        .Text("log", host.LogFileName());
+    int64_t total = 0;
+    std::string parts = "[";
+    for (size_t p = 0; p < partUnits.size(); ++p) {
+      total += partUnits[p];
+      if (!k7310 || partUnits[p] <= 0) continue;
+      parts += std::string(parts.size() > 1 ? "," : "") +
+               TJsonLine().Integer("index", static_cast<int64_t>(p)).Text("name", partNames[p])
+                   .Integer("bytes", partUnits[p]).Get();
+    }
+    start.Integer("bytes", total);
+    if (k7310) start.Raw("parts", parts + "]");
+    start.Print();
+  }
 
   UASwDlFileLoad load;
   load.FileName = fileName;
@@ -219,9 +273,11 @@ int RunDownloadCommand(const std::vector<std::string>& args) {
   const bool answered = host.DeviceAnswered();
   host.Shutdown();
   if (portFailed) {
-    std::fprintf(stderr, "qmss download: the run failed on %s; check the cable and that the device is powered\n",
-                 PortDescription(line).c_str());
+    run.Output().Error("qmss download: the run failed on " + PortDescription(line) +
+                       "; check the cable and that the device is powered");
     code = answered ? ExitFailed : ExitNoAnswer;
+    stopReason = host.LastError();
   }
+  run.Finished(code, stopReason);
   return code;
 }

@@ -22,7 +22,8 @@ bool SettingsUsable(int baud, char parity) {
 
 }  // namespace
 
-bool ReadLineOptions(const TCliArgs& args, double defaultTimeout, TLineOptions& out, std::string& error) {
+bool ReadLineOptions(const TCliArgs& args, double defaultTimeout, TLineOptions& out, std::string& error,
+                     const std::string* port) {
   out.IniPath = CliIniPath(args.Value("--ini"));
   if (args.Has("--baud")) {
     long long baud = 0;
@@ -51,7 +52,7 @@ bool ReadLineOptions(const TCliArgs& args, double defaultTimeout, TLineOptions& 
     error = "bad connect time-out \"" + args.Value("--connect-timeout") + "\" (seconds, greater than 0)";
     return false;
   }
-  out.PortText = args.Value("--port");
+  out.PortText = port ? *port : args.Value("--port");
   const TIniFile ini(out.IniPath);
   return ResolvePort(ini, out.PortText, out.Port, error);
 }

@@ -27,8 +27,10 @@ struct TLineOptions {
 
 // Reads the shared options (the port resolved through the INI's [PORTS]).
 // defaultTimeout 0 leaves TimeoutSeconds 0 when --timeout is not given.
+// port: the port to resolve when not the (first) --port value.
 // False with a message for a missing port or a value that is no good.
-bool ReadLineOptions(const TCliArgs& args, double defaultTimeout, TLineOptions& out, std::string& error);
+bool ReadLineOptions(const TCliArgs& args, double defaultTimeout, TLineOptions& out, std::string& error,
+                     const std::string* port = nullptr);
 
 // The port as the user named it: a device path as given, a COM name with its
 // device ("COM5 (/dev/ttyS4)").

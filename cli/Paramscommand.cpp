@@ -3,12 +3,15 @@
 // qmss params receive --port PORT: the parameter upload, the lines the
 // device sends, stored as the view's Stop stores them.
 #include <algorithm>
+#include <chrono>
 #include <functional>
 #include <cstdio>
 
 #include "cli/Clihost.h"
 #include "cli/Commands.h"
+#include "cli/Jsonline.h"
 #include "cli/Lineoptions.h"
+#include "cli/Loglines.h"
 #include "cli/Progress.h"
 #include "core/Modelswdl.h"
 #include "core/Parameterindex.h"
@@ -19,9 +22,9 @@ namespace {
 
 const char* const ParamsUsage =
     "Usage: qmss params send FILE -p|--port PORT [--baud N] [--parity C] [--timeout S]\n"
-    "                           [--connect-timeout S] [--ini FILE]\n"
+    "                           [--connect-timeout S] [--ini FILE] [--json] [-q|-v]\n"
     "       qmss params receive -p|--port PORT [--out FILE] [--idle S] [--timeout S] [--test]\n"
-    "                           [--baud N] [--parity C] [--ini FILE]\n"
+    "                           [--baud N] [--parity C] [--ini FILE] [--json] [-q]\n"
     "send:     each parameter of FILE (lines \"Par.12: Description :3\" or \"12:3\") is read,\n"
     "          written and read back; exit 0 when every one was read back (default --timeout 300);\n"
     "          exit 5 when no byte at all came within --connect-timeout (default 20)\n"
@@ -30,6 +33,10 @@ const char* const ParamsUsage =
     "          exit 5 when nothing arrived within --timeout (default 60). Operation\n"
     "          \"Parameters from device to PC - DOWNLOAD\", with --test the \"- TEST\" one\n"
     "PORT is COMn or a device path; line settings default to the operation's INI section.\n"
+    "  --json      JSON objects on stdout, one per line: start, one per parameter (send) or per\n"
+    "              line (receive), done (the schema is in README)\n"
+    "  -q, --quiet    only errors and the closing line on stderr\n"
+    "  -v, --verbose  send: also the log lines as they are written\n"
     "  -h, --help  this text\n"
     "Exit: 0 done, 1 the device answered but the run did not finish, 2 usage or unreadable file,\n"
     "4 the port could not be opened, 5 no answer from the device, 130 SIGINT, 143 SIGTERM\n";
@@ -80,6 +87,9 @@ std::vector<TSkippedLine> OutOfOrderLines(const std::vector<std::string>& lines)
   return skipped;
 }
 
+// The parity letter of the line settings, "?" when none is set.
+std::string ParityText(char parity) { return std::string(1, parity ? parity : '?'); }
+
 std::string Row(const std::string& number, const std::string& previous, const std::string& file,
                 const std::string& fresh) {
   char text[512];
@@ -122,9 +132,18 @@ int Send(const std::vector<std::string>& words, const TCliArgs& parsed) {
     return ExitUsage;
   }
 
+  const bool json = parsed.Has("--json");
   TCliHost host(line.IniPath);
   TProgress progress(stderr, "parameters");
+  progress.SetQuiet(json || parsed.Has("--quiet"));  // with --json the rows and the end are events
   host.OnBeforeMessage = [&] { progress.End(); };
+  TLogLines logLines;
+  if (parsed.Has("--verbose"))
+    host.SetLogTap([&](const std::string& text) {
+      for (const std::string& one : logLines.Add(text)) progress.Error("log: " + one);
+    });
+  std::chrono::steady_clock::time_point startTime;
+  size_t mismatches = 0;
   TParameterResults rows;
   size_t printed = 0;
   bool started = false;
@@ -133,7 +152,12 @@ int Send(const std::vector<std::string>& words, const TCliArgs& parsed) {
   auto finishIfComplete = [&] {
     if (started && !host.Finished() && printed >= sequence.size() &&
         host.TheModel().SwDl.RunStatus().CompletedRuns > runsBefore) {
-      progress.Message("qmss params send: done, " + std::to_string(printed) + " parameters read back");
+      // The closing line, also with -q.
+      char seconds[32];
+      std::snprintf(seconds, sizeof seconds, "%.1f",
+                    std::chrono::duration<double>(std::chrono::steady_clock::now() - startTime).count());
+      progress.Error("qmss params send: done, " + std::to_string(printed) + " parameters read back in " + seconds +
+                     " s");
       host.Finish(ExitDone);
     }
   };
@@ -148,11 +172,18 @@ int Send(const std::vector<std::string>& words, const TCliArgs& parsed) {
     if (printed < complete) progress.End();
     for (; printed < complete; ++printed) {
       const std::string file = printed < sequence.size() ? sequence[printed].FileValue : std::string();
-      std::printf("%s\n", Row(rows.ParNumbers[printed], rows.PreviousValues[printed], file, rows.NewValues[printed]).c_str());
       // The device holds at most 7 characters of a value.
-      if (rows.NewValues[printed] != file.substr(0, 7))
+      const bool matches = rows.NewValues[printed] == file.substr(0, 7);
+      if (json)
+        TJsonLine("parameter").Text("number", rows.ParNumbers[printed]).Text("old", rows.PreviousValues[printed])
+            .Text("file", file).Text("new", rows.NewValues[printed]).Bool("matches", matches).Print();
+      else
+        std::printf("%s\n", Row(rows.ParNumbers[printed], rows.PreviousValues[printed], file, rows.NewValues[printed]).c_str());
+      if (!matches) {
+        ++mismatches;
         std::fprintf(stderr, "qmss params send: parameter %s reads back \"%s\", the file gives \"%s\"\n",
                      rows.ParNumbers[printed].c_str(), rows.NewValues[printed].c_str(), file.c_str());
+      }
     }
     std::fflush(stdout);
     finishIfComplete();
@@ -170,7 +201,7 @@ int Send(const std::vector<std::string>& words, const TCliArgs& parsed) {
   };
   auto stop = [&](const std::string& why, int code) {
     if (host.Finished()) return;
-    progress.Message("qmss params send: " + why + " after " + std::to_string(printed) + " of " +
+    progress.Error("qmss params send: " + why + " after " + std::to_string(printed) + " of " +
                      std::to_string(sequence.size()) + " parameters; stopping");
     UASwDlAbort abort;
     host.TheController().Execute(abort);
@@ -197,8 +228,15 @@ int Send(const std::vector<std::string>& words, const TCliArgs& parsed) {
     std::fprintf(stderr, "qmss params send: %s\n", e.what());
     return ExitUsage;
   }
-  std::printf("No.  Previous    File        New\n");
+  if (json)
+    TJsonLine("start").Text("command", "params send").Text("file", fileName).Text("port", line.PortText)
+        .Integer("baud", host.TheModel().SwDl.GetBaudRate())
+        .Text("parity", ParityText(host.TheModel().SwDl.GetParity())).Integer("parameters", static_cast<int64_t>(sequence.size()))
+        .Print();
+  else
+    std::printf("No.  Previous    File        New\n");
   std::fflush(stdout);
+  startTime = std::chrono::steady_clock::now();
   host.SetTimeout(line.TimeoutSeconds);
   host.WatchForAnswer(line.ConnectTimeoutSeconds);
   started = true;
@@ -212,6 +250,11 @@ int Send(const std::vector<std::string>& words, const TCliArgs& parsed) {
   const bool answered = host.DeviceAnswered();
   host.Shutdown();
   if (portFailed) code = answered ? ExitFailed : ExitNoAnswer;
+  if (json)
+    TJsonLine("done").Bool("ok", code == ExitDone).Integer("exit_code", code)
+        .Integer("parameters", static_cast<int64_t>(printed)).Integer("mismatches", static_cast<int64_t>(mismatches))
+        .Number("seconds", std::chrono::duration<double>(std::chrono::steady_clock::now() - startTime).count(), 1)
+        .Print();
   return code;
 }
 
@@ -239,6 +282,8 @@ int Receive(const std::vector<std::string>& words, const TCliArgs& parsed) {
   }
   const std::string out = parsed.Value("--out");
   const uint8_t operation = parsed.Has("--test") ? ParameterUploadTest : ParameterUploadDownload;
+  const bool json = parsed.Has("--json");
+  const auto startTime = std::chrono::steady_clock::now();
 
   TCliHost host(line.IniPath);
   std::function<void()> onIdle;
@@ -260,8 +305,12 @@ int Receive(const std::vector<std::string>& words, const TCliArgs& parsed) {
       std::string text;
       bool any = false;
       while (swdl.TakeReceivedLine(text)) {
-        std::fwrite(text.data(), 1, text.size(), stdout);
-        std::fputc('\n', stdout);
+        if (json) {
+          TJsonLine("line").Text("text", text).Print();
+        } else {
+          std::fwrite(text.data(), 1, text.size(), stdout);
+          std::fputc('\n', stdout);
+        }
         ++received;
         any = true;
       }
@@ -303,7 +352,12 @@ int Receive(const std::vector<std::string>& words, const TCliArgs& parsed) {
     std::fprintf(stderr, "qmss params receive: could not use %s\n", PortDescription(line).c_str());
     return ExitPortFailed;
   }
-  std::fprintf(stderr, "qmss params receive: listening on %s\n", PortDescription(line).c_str());
+  if (!parsed.Has("--quiet") && !json)
+    std::fprintf(stderr, "qmss params receive: listening on %s\n", PortDescription(line).c_str());
+  if (json)
+    TJsonLine("start").Text("command", "params receive").Text("port", line.PortText)
+        .Integer("baud", host.TheModel().SwDl.GetBaudRate())
+        .Text("parity", ParityText(host.TheModel().SwDl.GetParity())).Print();
   host.SetTimeout(line.TimeoutSeconds);
   UASwDlStart start;
   host.TheController().Execute(start);
@@ -314,6 +368,17 @@ int Receive(const std::vector<std::string>& words, const TCliArgs& parsed) {
   const bool answered = host.DeviceAnswered();
   host.Shutdown();
   if (portFailed) code = answered ? ExitFailed : ExitNoAnswer;
+  if (json) {
+    std::vector<std::string> stored;
+    if (code == ExitDone) {
+      stored.push_back("CPSTORE.TXT");
+      if (!out.empty()) stored.push_back(out);
+    }
+    TJsonLine("done").Bool("ok", code == ExitDone).Integer("exit_code", code)
+        .Integer("lines", static_cast<int64_t>(received)).Texts("stored", stored)
+        .Number("seconds", std::chrono::duration<double>(std::chrono::steady_clock::now() - startTime).count(), 1)
+        .Print();
+  }
   return code;
 }
 
@@ -322,7 +387,8 @@ int Receive(const std::vector<std::string>& words, const TCliArgs& parsed) {
 int RunParamsCommand(const std::vector<std::string>& args) {
   TCliArgs parsed;
   std::string error;
-  if (!parsed.Parse(args, {QMSS_LINE_OPTIONS, {"--out", true}, {"--idle", true}, {"--test", false}, {"-h,--help", false}},
+  if (!parsed.Parse(args, {QMSS_LINE_OPTIONS, {"--out", true}, {"--idle", true}, {"--test", false}, {"--json", false},
+                     {"-q,--quiet", false}, {"-v,--verbose", false}, {"-h,--help", false}},
                     error)) {
     std::fprintf(stderr, "qmss params: %s\n%s", error.c_str(), ParamsUsage);
     return ExitUsage;
@@ -334,6 +400,10 @@ int RunParamsCommand(const std::vector<std::string>& args) {
   std::vector<std::string> words = parsed.Positional();
   const std::string action = words.empty() ? std::string() : words.front();
   if (!words.empty()) words.erase(words.begin());
+  if (parsed.Has("--quiet") && parsed.Has("--verbose")) {
+    std::fprintf(stderr, "qmss params: give -q or -v, not both\n");
+    return ExitUsage;
+  }
   if (action == "send") return Send(words, parsed);
   if (action == "receive") return Receive(words, parsed);
   std::fprintf(stderr, "qmss params: say send or receive\n%s", ParamsUsage);

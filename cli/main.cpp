@@ -22,10 +22,10 @@ struct Subcommand {
 };
 
 const Subcommand kSubcommands[] = {
-    {"ports", "list the COM names that map to a device and whether each opens", RunPortsCommand, false},
+    {"ports", "list the COM names that map to a device, the adapter behind each and whether it opens", RunPortsCommand, false},
     {"info", "what a HEX file holds (qmss info FILE [--image ...] [--bin OUT])", RunInfoCommand, false},
     {"combine", "build the total HEX file (qmss combine MAIN DISPLAY LCCOMM ETHERNET -o TOTAL)", RunCombineCommand, false},
-    {"download", "download firmware (qmss download k7310|trx5170l FILE -p PORT)", RunDownloadCommand, true},
+    {"download", "download firmware (qmss download k7310|trx5170l FILE -p PORT [-p PORT ...])", RunDownloadCommand, true},
     {"params", "send or receive parameters (qmss params send FILE|receive -p PORT)", RunParamsCommand, true},
     {"sim", "simulate a device on a pseudo-terminal (qmss sim --help)", RunSimCommand, false},
     {"sample", "write a small sample firmware set (qmss sample DIR)", RunSampleCommand, false},

@@ -52,6 +52,8 @@ TPortAdapter DescribePortAdapter(const std::string& devicePath, const std::strin
   const fs::path device = fs::canonical(root / "class" / "tty" / name / "device", error);
   if (error) return adapter;
   adapter.SysfsPath = device.string();
+  const fs::path driver = fs::canonical(device / "driver", error);
+  if (!error) adapter.Driver = driver.filename().string();
   const fs::path top = fs::canonical(root, error);
   for (fs::path folder = device; !folder.empty() && folder != top && folder != folder.root_path();
        folder = folder.parent_path()) {
@@ -61,6 +63,8 @@ TPortAdapter DescribePortAdapter(const std::string& devicePath, const std::strin
       adapter.Product = Attribute(folder, "product");
       adapter.Manufacturer = Attribute(folder, "manufacturer");
       adapter.SerialNumber = Attribute(folder, "serial");
+      adapter.VendorId = Attribute(folder, "idVendor");
+      adapter.ProductId = Attribute(folder, "idProduct");
       break;
     }
   }

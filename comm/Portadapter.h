@@ -15,6 +15,9 @@ struct TPortAdapter {
   std::string Product;       // its "product" text, when it has one
   std::string Manufacturer;  // its "manufacturer" text, when it has one
   std::string SerialNumber;  // its "serial" text, when it has one
+  std::string VendorId;      // its "idVendor" and "idProduct", four hex digits each
+  std::string ProductId;
+  std::string Driver;        // the kernel driver of the port's device ("ftdi_sio", "cdc_acm"), when bound
   std::string SystemDevice;  // Windows: the system's device behind the COM name ("\Device\VCP0")
 };
 

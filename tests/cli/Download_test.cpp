@@ -4,9 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <csignal>
+#include <map>
 
+#include "files/Logfile.h"
 #include "tests/cli/Qmssprocess.h"
 #include "tests/cli/Testimages.h"
 #include "tests/support/Pty.h"
@@ -53,6 +58,30 @@ class Download : public ::testing::Test {
   TCliFolder Dir;
   std::vector<uint8_t> Parts[4];
 };
+
+// stdout of a --json run: one JSON object per line, nothing else.
+std::vector<QJsonObject> JsonEvents(const std::string& out) {
+  std::vector<QJsonObject> events;
+  size_t at = 0;
+  while (at < out.size()) {
+    const size_t end = out.find('\n', at);
+    if (end == std::string::npos) {
+      ADD_FAILURE() << "the last line has no line end: " << out.substr(at);
+      break;
+    }
+    const QByteArray line = QByteArray::fromStdString(out.substr(at, end - at));
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(line, &error);
+    if (error.error != QJsonParseError::NoError || !doc.isObject())
+      ADD_FAILURE() << "not a JSON object: " << line.toStdString();
+    else
+      events.push_back(doc.object());
+    at = end + 1;
+  }
+  return events;
+}
+
+std::string Name(const QJsonObject& event) { return event["event"].toString().toStdString(); }
 
 TEST_F(Download, K7310EveryProcessorWrittenVerifiedAndStarted) {
   const std::string file = Dir.Write("total.hex", TotalFile());
@@ -196,6 +225,224 @@ TEST_F(Download, Trx5170lOnAPaced1200BaudLine) {
   EXPECT_TRUE(got == std::string(want.begin(), want.end())) << FirstDifference(got, std::string(want.begin(), want.end()));
 }
 
+// A run against a device that refuses, loses and garbles some answers, with
+// --json: the events in their order, each as the schema has it; -v puts the
+// log lines on stderr as they are written.
+TEST_F(Download, JsonEventsOfARunWithInjectedFaults) {
+  const std::string file = Dir.Write("total.hex", TotalFile());
+  TSimProcess sim;
+  ASSERT_TRUE(sim.Start(Dir, {"k7310", "--awake", "--seed", "3", "--nack", "0.05:3", "--drop", "0.05:2", "--bitflip",
+                              "0.2:1", "--dump", Dir.Path("dump")}))
+      << sim.Error();
+  const TQmssResult r = Dir.Run({"download", "k7310", file, "-p", sim.Port(), "--baud", "115200", "--json", "-v"});
+  EXPECT_EQ(r.ExitCode, 0) << r.Err;
+  ASSERT_EQ(sim.Stop(), 0);
+  ExpectFlashHoldsTheParts("dump");
+
+  const std::vector<QJsonObject> events = JsonEvents(r.Out);
+  ASSERT_GE(events.size(), 6u) << r.Out;
+  const QJsonObject& start = events.front();
+  EXPECT_EQ(Name(start), "start");
+  EXPECT_EQ(start["command"].toString(), "download");
+  EXPECT_EQ(start["kind"].toString(), "k7310");
+  EXPECT_EQ(start["port"].toString().toStdString(), sim.Port());
+  EXPECT_EQ(start["baud"].toInt(), 115200);
+  EXPECT_EQ(start["parity"].toString(), "E");
+  EXPECT_EQ(start["log"].toString(), "LOG.TXT");
+  const int total = 0x900 + 0x123 + 0x80 + 0x101;
+  EXPECT_EQ(start["bytes"].toInt(), total);
+  ASSERT_EQ(start["parts"].toArray().size(), 4);
+  EXPECT_EQ(start["parts"].toArray()[1].toObject()["name"].toString(), "Display");
+  EXPECT_EQ(start["parts"].toArray()[1].toObject()["bytes"].toInt(), 0x123);
+
+  const QJsonObject& done = events.back();
+  EXPECT_EQ(Name(done), "done");
+  EXPECT_TRUE(done["ok"].toBool());
+  EXPECT_EQ(done["exit_code"].toInt(), 0);
+  EXPECT_EQ(done["bytes"].toInt(), total);
+  EXPECT_EQ(done["parts_verified"].toArray(),
+            QJsonArray({"Main processor", "Display", "Loadcell communication", "Ethernet"}));
+  const double seconds = done["seconds"].toDouble();
+  EXPECT_GT(seconds, 0);
+
+  std::vector<int> parts;
+  std::vector<std::string> failures;
+  int progress = 0;
+  double lastElapsed = 0;
+  for (size_t i = 1; i + 1 < events.size(); ++i) {
+    const QJsonObject& e = events[i];
+    SCOPED_TRACE(QJsonDocument(e).toJson(QJsonDocument::Compact).toStdString());
+    const std::string name = Name(e);
+    if (name == "part") {
+      parts.push_back(e["index"].toInt());
+    } else if (name == "failure") {
+      failures.push_back(e["line"].toString().toStdString());
+    } else if (name == "progress") {
+      ++progress;
+      EXPECT_GE(e["percent"].toDouble(), 0);
+      EXPECT_LE(e["percent"].toDouble(), 100);
+      EXPECT_LE(e["bytes_done"].toInt(), total);
+      EXPECT_EQ(e["bytes_total"].toInt(), total);
+      EXPECT_GE(e["elapsed_s"].toDouble(), lastElapsed);
+      lastElapsed = e["elapsed_s"].toDouble();
+      EXPECT_TRUE(e["left_s"].isNull() || e["left_s"].toDouble() >= 0);
+      const std::string phase = e["phase"].toString().toStdString();
+      EXPECT_TRUE(phase == "connecting" || phase == "transferring" || phase == "verifying" || phase == "finishing")
+          << phase;
+    } else {
+      ADD_FAILURE() << "unexpected event " << name;
+    }
+  }
+  EXPECT_EQ(parts, (std::vector<int>{0, 1, 2, 3}));
+  // At most ten progress events a second.
+  EXPECT_LE(progress, static_cast<int>(seconds * 10) + 2);
+  // Each failure is a line of the log, in the log's order, and -v showed it.
+  ASSERT_FALSE(failures.empty()) << "the faults should have cost some answers";
+  const std::string log = Dir.Read("LOG.TXT");
+  size_t at = 0;
+  for (const std::string& line : failures) {
+    at = log.find(line + "\r\n", at);
+    ASSERT_NE(at, std::string::npos) << line << " is not in the log (in order):\n" << log;
+    EXPECT_NE(r.Err.find("log: " + line + "\n"), std::string::npos) << r.Err;
+  }
+}
+
+// Whatever ends a --json run, its last line is the done event with the exit
+// code the process ends with.
+TEST_F(Download, JsonDoneEventForEveryEnd) {
+  const std::string good = Dir.Write("total.hex", TotalFile());
+  const std::string damaged = Dir.Write("damaged.hex", DamageChecksum(PartFile(Parts[0]), 3));
+  TestPty silent;
+  ASSERT_TRUE(silent.IsOpen());
+  struct Case {
+    const char* Name;
+    std::string File;
+    std::string Port;
+    int Exit;
+  };
+  const Case cases[] = {
+      {"load report problems", damaged, silent.SlavePath(), 3},
+      {"the port does not open", good, "/dev/qmss-no-such-port", 4},
+      {"no answer", good, silent.SlavePath(), 5},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const TQmssResult r = Dir.Run({"download", "k7310", c.File, "-p", c.Port, "--json", "--connect-timeout", "1"});
+    EXPECT_EQ(r.ExitCode, c.Exit) << r.Err;
+    const std::vector<QJsonObject> events = JsonEvents(r.Out);
+    ASSERT_FALSE(events.empty()) << r.Err;
+    EXPECT_EQ(Name(events.back()), "done");
+    EXPECT_FALSE(events.back()["ok"].toBool());
+    EXPECT_EQ(events.back()["exit_code"].toInt(), c.Exit);
+    EXPECT_FALSE(events.back()["error"].toString().isEmpty());
+  }
+}
+
+// -q: only errors and the closing line.
+TEST_F(Download, QuietShowsOnlyTheClosingLine) {
+  const std::string file = Dir.Write("total.hex", TotalFile());
+  TSimProcess sim;
+  ASSERT_TRUE(sim.Start(Dir, {"k7310", "--awake"})) << sim.Error();
+  const TQmssResult r = Dir.Run({"download", "k7310", file, "-p", sim.Port(), "--baud", "115200", "-q"});
+  EXPECT_EQ(r.ExitCode, 0) << r.Err;
+  EXPECT_EQ(r.Out, "");
+  EXPECT_EQ(r.Err.rfind("qmss download: verified 2,980 bytes in 4 processors in ", 0), 0u) << r.Err;
+  EXPECT_EQ(std::count(r.Err.begin(), r.Err.end(), '\n'), 1) << r.Err;
+}
+
+// Three devices programmed by one command, at the same time: each one holds
+// the image, each port has its own log, and the table names every port.
+TEST_F(Download, ThreeDevicesAtOnceEachVerifiedFromItsDump) {
+  const std::string file = Dir.Write("total.hex", TotalFile());
+  TSimProcess sims[3];
+  std::vector<std::string> args = {"download", "k7310", file, "--baud", "115200"};
+  for (int n = 0; n < 3; ++n) {
+    ASSERT_TRUE(sims[n].Start(Dir, {"k7310", "--awake", "--dump", Dir.Path("dump" + std::to_string(n))}))
+        << sims[n].Error();
+    args.insert(args.end(), {"-p", sims[n].Port()});
+  }
+  const TQmssResult r = Dir.Run(args, 120000);
+  EXPECT_EQ(r.ExitCode, 0) << r.Err;
+  EXPECT_EQ(r.Out, "");
+  for (int n = 0; n < 3; ++n) {
+    SCOPED_TRACE(sims[n].Port());
+    ASSERT_EQ(sims[n].Stop(), 0);
+    ExpectFlashHoldsTheParts("dump" + std::to_string(n));
+    // "/dev/pts/N" logs to "LOG-pts-N.TXT"; the run's banners are in it.
+    const std::string log = "LOG-" + sims[n].Port().substr(5).replace(3, 1, "-") + ".TXT";
+    EXPECT_NE(Dir.Read(log).find("* START "), std::string::npos) << log;
+    // Its row of the table: port, outcome, bytes, log.
+    const size_t row = r.Err.find("\n" + sims[n].Port() + "  done  ");
+    ASSERT_NE(row, std::string::npos) << r.Err;
+    const std::string line = r.Err.substr(row + 1, r.Err.find('\n', row + 1) - row - 1);
+    EXPECT_NE(line.find(" 2,980 "), std::string::npos) << line;
+    EXPECT_NE(line.find(log), std::string::npos) << line;
+  }
+  EXPECT_FALSE(Dir.Exists("LOG.TXT"));
+}
+
+// One of the ports has no device: the others are programmed all the same, the
+// command exits with the highest code, and --json carries each worker's
+// events with their port and a summary of every port at the end.
+TEST_F(Download, SeveralPortsExitWithTheHighestCode) {
+  const std::string file = Dir.Write("total.hex", TotalFile());
+  TSimProcess sim;
+  ASSERT_TRUE(sim.Start(Dir, {"k7310", "--awake", "--dump", Dir.Path("dump")})) << sim.Error();
+  TestPty silent;
+  ASSERT_TRUE(silent.IsOpen());
+  const TQmssResult r = Dir.Run({"download", "k7310", file, "--baud", "115200", "-p", silent.SlavePath(), "-p",
+                                 sim.Port(), "--connect-timeout", "2", "--json"},
+                                120000);
+  EXPECT_EQ(r.ExitCode, 5) << r.Err;
+  ASSERT_EQ(sim.Stop(), 0);
+  ExpectFlashHoldsTheParts("dump");
+
+  const std::vector<QJsonObject> events = JsonEvents(r.Out);
+  ASSERT_FALSE(events.empty()) << r.Err;
+  std::map<std::string, int> doneCodes;
+  for (size_t i = 0; i + 1 < events.size(); ++i) {
+    EXPECT_TRUE(events[i]["port"].isString()) << QJsonDocument(events[i]).toJson().toStdString();
+    if (Name(events[i]) == "done") doneCodes[events[i]["port"].toString().toStdString()] = events[i]["exit_code"].toInt();
+  }
+  EXPECT_EQ(doneCodes, (std::map<std::string, int>{{silent.SlavePath(), 5}, {sim.Port(), 0}}));
+  const QJsonObject& summary = events.back();
+  EXPECT_EQ(Name(summary), "summary");
+  EXPECT_FALSE(summary["ok"].toBool());
+  EXPECT_EQ(summary["exit_code"].toInt(), 5);
+  const QJsonArray ports = summary["ports"].toArray();
+  ASSERT_EQ(ports.size(), 2);
+  EXPECT_EQ(ports[0].toObject()["port"].toString().toStdString(), silent.SlavePath());
+  EXPECT_EQ(ports[0].toObject()["exit_code"].toInt(), 5);
+  EXPECT_EQ(ports[1].toObject()["port"].toString().toStdString(), sim.Port());
+  EXPECT_TRUE(ports[1].toObject()["ok"].toBool());
+  EXPECT_EQ(ports[1].toObject()["bytes"].toInt(), 2980);
+  EXPECT_NE(r.Err.find(silent.SlavePath() + ": qmss download: no answer from the device"), std::string::npos) << r.Err;
+}
+
+// No run goes without a log: --log names it, and a run whose LOG.TXT another
+// run holds logs to the port's own file and says so.
+TEST_F(Download, EveryRunHasALog) {
+  const std::string file = Dir.Write("total.hex", TotalFile());
+  TSimProcess sim;
+  ASSERT_TRUE(sim.Start(Dir, {"k7310", "--awake", "--nack", "0.2:1"})) << sim.Error();
+  const std::string portLog = "LOG-" + sim.Port().substr(5).replace(3, 1, "-") + ".TXT";
+
+  const TQmssResult named = Dir.Run({"download", "k7310", file, "-p", sim.Port(), "--baud", "115200", "--log", "mine.txt"});
+  EXPECT_EQ(named.ExitCode, 0) << named.Err;
+  EXPECT_NE(Dir.Read("mine.txt").find("No Ack"), std::string::npos) << Dir.Read("mine.txt");
+  EXPECT_FALSE(Dir.Exists("LOG.TXT"));
+
+  TLogFile other;
+  ASSERT_TRUE(other.Open(Dir.Path("LOG.TXT")));
+  const TQmssResult held = Dir.Run({"download", "k7310", file, "-p", sim.Port(), "--baud", "115200"});
+  other.Close();
+  EXPECT_EQ(held.ExitCode, 0) << held.Err;
+  EXPECT_NE(held.Err.find("LOG.TXT is held by another run; this run logs to " + portLog), std::string::npos)
+      << held.Err;
+  EXPECT_NE(Dir.Read(portLog).find("* START "), std::string::npos);
+  EXPECT_EQ(Dir.Read("LOG.TXT"), "");
+}
+
 // A device that answers, but never lets the run finish (it refuses every
 // command): exit 1 at the time-out, not the no-answer exit 5.
 TEST_F(Download, AnsweringDeviceThatNeverFinishesEndsWithExitOne) {
@@ -241,6 +488,46 @@ TEST_F(Download, SignalsStopTheRunWithTheirExitCodes) {
     EXPECT_EQ(run.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(run.exitCode(), code) << err.toStdString();
     EXPECT_TRUE(err.contains("qmss download: stopped; stopping the run")) << err.toStdString();
+  }
+}
+
+// SIGTERM to a download to several ports reaches every worker: each run is
+// stopped, and the command ends with the signal's code and its table.
+TEST_F(Download, ASignalStopsTheRunOnEveryPort) {
+  const std::string file = Dir.Write("total.hex", TotalFile());
+  TSimProcess sims[2];
+  QStringList args = {"download", "k7310", QString::fromStdString(file), "--baud", "1200", "--parity", "E"};
+  for (TSimProcess& sim : sims) {
+    ASSERT_TRUE(sim.Start(Dir, {"k7310", "--awake", "--pace", "--parity", "E"})) << sim.Error();
+    args << "-p" << QString::fromStdString(sim.Port());
+  }
+  QProcess run;
+  run.setWorkingDirectory(QString::fromStdString(Dir.Path()));
+  run.setProcessEnvironment(Dir.Environment());
+  run.start(QString::fromStdString(QmssProgram()), args);
+  ASSERT_TRUE(run.waitForStarted(10000));
+  // Until both are writing their first part.
+  QByteArray err;
+  QElapsedTimer clock;
+  clock.start();
+  auto writing = [&](const TSimProcess& sim) {
+    return err.contains(QByteArray::fromStdString(sim.Port() + ": transferring"));
+  };
+  while (!(writing(sims[0]) && writing(sims[1])) && clock.elapsed() < 30000) {
+    run.waitForReadyRead(100);
+    err += run.readAllStandardError();
+  }
+  ASSERT_TRUE(writing(sims[0]) && writing(sims[1])) << err.toStdString();
+  ::kill(static_cast<pid_t>(run.processId()), SIGTERM);
+  ASSERT_TRUE(run.waitForFinished(30000));
+  err += run.readAllStandardError();
+  EXPECT_EQ(run.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(run.exitCode(), 143) << err.toStdString();
+  for (const TSimProcess& sim : sims) {
+    EXPECT_TRUE(err.contains(QByteArray::fromStdString(sim.Port() + ": qmss download: stopped; stopping the run")))
+        << err.toStdString();
+    EXPECT_TRUE(err.contains(QByteArray::fromStdString("\n" + sim.Port() + "  stopped by SIGTERM (exit 143)")))
+        << err.toStdString();
   }
 }
 

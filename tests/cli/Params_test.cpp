@@ -6,6 +6,9 @@
 #include <signal.h>
 
 #include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 
 #include "tests/cli/Qmssprocess.h"
@@ -64,6 +67,76 @@ TEST_F(Params, SendReadsWritesAndReadsBackEachParameterAndLogsTheTable) {
   EXPECT_NE(stop, std::string::npos) << log;
   EXPECT_LT(rows, stop);
   EXPECT_NE(log.find(" 20              kg          kg"), std::string::npos) << log;
+}
+
+// The JSON lines of stdout, parsed; a line that is no object fails the test.
+std::vector<QJsonObject> Events(const std::string& out) {
+  std::vector<QJsonObject> events;
+  for (const QByteArray& line : QByteArray::fromStdString(out).split('\n')) {
+    if (line.isEmpty()) continue;
+    const QJsonDocument doc = QJsonDocument::fromJson(line);
+    EXPECT_TRUE(doc.isObject()) << line.toStdString();
+    events.push_back(doc.object());
+  }
+  return events;
+}
+
+// --json: one event per parameter with the value before, the file's and the
+// one read back; one per received line.
+TEST_F(Params, JsonEventsForSendAndReceive) {
+  Dir.Write("table.txt", "1=0\n12=1\n");
+  Dir.Write("params.txt", "Par.1: Scale interval :2\r\n12:7\r\nPar.15: Code :12345678\r\n");
+  TSimProcess device;
+  ASSERT_TRUE(device.Start(Dir, {"params", "--table", Dir.Path("table.txt")})) << device.Error();
+  const TQmssResult sent = Dir.Run({"params", "send", "params.txt", "-p", device.Port(), "--baud", "115200", "--json"});
+  EXPECT_EQ(sent.ExitCode, 0) << sent.Err;
+  std::vector<QJsonObject> events = Events(sent.Out);
+  ASSERT_EQ(events.size(), 5u) << sent.Out;
+  EXPECT_EQ(events[0]["event"].toString(), "start");
+  EXPECT_EQ(events[0]["parameters"].toInt(), 3);
+  const char* const rows[3][4] = {{"1", "0", "2", "2"}, {"12", "1", "7", "7"}, {"15", "", "12345678", "1234567"}};
+  for (int n = 0; n < 3; ++n) {
+    const QJsonObject& e = events[static_cast<size_t>(n) + 1];
+    EXPECT_EQ(e["event"].toString(), "parameter");
+    EXPECT_EQ(e["number"].toString(), rows[n][0]);
+    EXPECT_EQ(e["old"].toString(), rows[n][1]);
+    EXPECT_EQ(e["file"].toString(), rows[n][2]);
+    EXPECT_EQ(e["new"].toString(), rows[n][3]);
+    EXPECT_TRUE(e["matches"].toBool());  // the device keeps 7 characters
+  }
+  EXPECT_EQ(events[4]["event"].toString(), "done");
+  EXPECT_TRUE(events[4]["ok"].toBool());
+  EXPECT_EQ(events[4]["parameters"].toInt(), 3);
+  EXPECT_EQ(events[4]["mismatches"].toInt(), 0);
+
+  // -q: the table on stdout, on stderr only the closing line; -v adds the
+  // log lines (the table the log gets) as they are written.
+  const TQmssResult quiet = Dir.Run({"params", "send", "params.txt", "-p", device.Port(), "--baud", "115200", "-q"});
+  EXPECT_EQ(quiet.ExitCode, 0) << quiet.Err;
+  EXPECT_EQ(quiet.Err.rfind("qmss params send: done, 3 parameters read back in ", 0), 0u) << quiet.Err;
+  EXPECT_EQ(std::count(quiet.Err.begin(), quiet.Err.end(), '\n'), 1) << quiet.Err;
+  const TQmssResult verbose = Dir.Run({"params", "send", "params.txt", "-p", device.Port(), "--baud", "115200", "-v"});
+  EXPECT_EQ(verbose.ExitCode, 0) << verbose.Err;
+  EXPECT_NE(verbose.Err.find("log:  12  7           7           7"), std::string::npos) << verbose.Err;
+
+  const std::string lines = "Par.1: Capacity :3000\r\n\r\nPar.12: Zero \"tracking\" :3\r\n";
+  Dir.Write("lines.txt", lines);
+  TSimProcess stream;
+  ASSERT_TRUE(stream.Start(Dir, {"stream", "--file", Dir.Path("lines.txt"), "--start-delay-ms", "300"})) << stream.Error();
+  const TQmssResult got = Dir.Run({"params", "receive", "-p", stream.Port(), "--baud", "9600", "--idle", "0.5", "--json"});
+  EXPECT_EQ(got.ExitCode, 0) << got.Err;
+  events = Events(got.Out);
+  ASSERT_EQ(events.size(), 5u) << got.Out;
+  EXPECT_EQ(events[0]["event"].toString(), "start");
+  const char* const texts[3] = {"Par.1: Capacity :3000", "", "Par.12: Zero \"tracking\" :3"};
+  for (int n = 0; n < 3; ++n) {
+    EXPECT_EQ(events[static_cast<size_t>(n) + 1]["event"].toString(), "line");
+    EXPECT_EQ(events[static_cast<size_t>(n) + 1]["text"].toString(), texts[n]);
+  }
+  EXPECT_EQ(events[4]["event"].toString(), "done");
+  EXPECT_EQ(events[4]["lines"].toInt(), 3);
+  EXPECT_EQ(events[4]["stored"].toArray(), QJsonArray({"CPSTORE.TXT"}));
+  EXPECT_EQ(Dir.Read("CPSTORE.TXT"), lines);
 }
 
 TEST_F(Params, SendOfAFileWithoutParameterLinesIsAUsageError) {

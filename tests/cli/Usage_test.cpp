@@ -2,6 +2,11 @@
 // on stderr before any device is touched; help, ports and sample.
 #include <gtest/gtest.h>
 
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <map>
+
 #include "files/Version.h"
 #include "tests/cli/Qmssprocess.h"
 #include "tests/support/Pty.h"
@@ -62,6 +67,10 @@ TEST_F(Usage, ErrorsEndWithExitTwoAndSayWhy) {
       // An option given twice, in either spelling, and a flag given twice.
       {{"download", "k7310", "GOOD", "-p", port, "--port", port}, "option --port given more than once"},
       {{"download", "k7310", "GOOD", "-p", port, "--force", "--force"}, "option --force given more than once"},
+      // Several ports: each device once, each port its own log.
+      {{"download", "k7310", "GOOD", "-p", port, "-p", "COM300"}, "COM300 maps to no device"},
+      {{"download", "k7310", "GOOD", "-p", port, "-p", "/dev/null", "--log", "one.txt"}, "--log names the log of one port"},
+      {{"download", "k7310", "GOOD", "-p", port, "-q", "-v"}, "give -q or -v, not both"},
       {{"info", "GOOD", "--image", "k7310", "--image=part"}, "option --image given more than once"},
       {{"sim", "k7310", "--seed", "1", "--seed", "2"}, "option --seed given more than once"},
       {{"sim", "k7310", "--pace", "--pace"}, "option --pace given more than once"},
@@ -129,6 +138,50 @@ TEST_F(Usage, PortsListsAPortMappedInTheIni) {
   // A name whose device does not exist is not listed.
   EXPECT_EQ(r.Out.find("COM43"), std::string::npos) << r.Out;
   EXPECT_EQ(Dir.Read(Dir.IniPath()), ini);
+}
+
+// A port another program holds: it does not open, and the list says who has
+// it; --json gives one object per port.
+TEST_F(Usage, PortsSaysWhyAPortDoesNotOpen) {
+  TestPty free, held;
+  ASSERT_TRUE(free.IsOpen() && held.IsOpen());
+  Dir.Write(Dir.IniPath(), "[PORTS]\r\nCOM42=" + free.SlavePath() + "\r\nCOM43=" + held.SlavePath() + "\r\n");
+  QProcess other;
+  other.setStandardInputFile(QString::fromStdString(held.SlavePath()));
+  other.start("sleep", {"30"});
+  ASSERT_TRUE(other.waitForStarted());
+  const std::string pid = std::to_string(other.processId());
+
+  std::map<std::string, QJsonObject> ports;
+  TQmssResult r;
+  for (int attempt = 0; attempt < 20; ++attempt) {  // until the sleep has the port open
+    r = Dir.Run({"ports", "--json"});
+    ports.clear();
+    for (const QByteArray& line : QByteArray::fromStdString(r.Out).split('\n')) {
+      if (line.isEmpty()) continue;
+      const QJsonObject o = QJsonDocument::fromJson(line).object();
+      EXPECT_EQ(o["event"].toString(), "port") << line.toStdString();
+      ports[o["com"].toString().toStdString()] = o;
+    }
+    if (ports["COM43"]["why"].toString().contains(QString::fromStdString(pid))) break;
+  }
+  const TQmssResult text = Dir.Run({"ports"});
+  other.kill();
+  other.waitForFinished();
+  EXPECT_EQ(r.ExitCode, 0) << r.Err;
+  ASSERT_EQ(ports.count("COM42"), 1u) << r.Out;
+  ASSERT_EQ(ports.count("COM43"), 1u) << r.Out;
+  EXPECT_EQ(ports["COM42"]["device"].toString().toStdString(), free.SlavePath());
+  EXPECT_TRUE(ports["COM42"]["opens"].toBool());
+  EXPECT_TRUE(ports["COM42"]["why"].isNull());
+  // A pseudo-terminal has no by-id name, so no [PORTS] line either.
+  EXPECT_TRUE(ports["COM42"]["by_id"].isNull());
+  EXPECT_TRUE(ports["COM42"]["ports_line"].isNull());
+  EXPECT_FALSE(ports["COM43"]["opens"].toBool());
+  EXPECT_TRUE(ports["COM43"]["why"].toString().contains(QString::fromStdString("process " + pid + " (sleep)")))
+      << r.Out;
+  EXPECT_NE(text.Out.find("COM43  " + held.SlavePath()), std::string::npos) << text.Out;
+  EXPECT_NE(text.Out.find("does not open: "), std::string::npos) << text.Out;
 }
 
 TEST_F(Usage, SampleWritesTheSameSetForTheSameSeed) {

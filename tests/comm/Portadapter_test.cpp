@@ -57,6 +57,10 @@ TEST_F(PortAdapterTest, AUsbAdapterFoundThroughALinkByIdShowsProductMakerSerialA
   UsbDevice("devices/pci0/usb1/1-2", true);
   fs::create_directories(Root / "dev/serial/by-id");
   fs::create_symlink(node, Root / "dev/serial/by-id/usb-FTDI_FT232R-if00-port0");
+  // The port's device is bound to its driver through a "driver" link.
+  fs::create_directories(Root / "sys/bus/usb-serial/drivers/ftdi_sio");
+  fs::create_symlink(Root / "sys/bus/usb-serial/drivers/ftdi_sio",
+                     Root / "sys/devices/pci0/usb1/1-2/1-2:1.0/ttyUSB0/driver");
 
   const TPortAdapter a =
       DescribePortAdapter((Root / "dev/serial/by-id/usb-FTDI_FT232R-if00-port0").string(), Sys());
@@ -66,6 +70,8 @@ TEST_F(PortAdapterTest, AUsbAdapterFoundThroughALinkByIdShowsProductMakerSerialA
   EXPECT_EQ(a.Product, "FT232R USB UART");
   EXPECT_EQ(a.Manufacturer, "FTDI");
   EXPECT_EQ(a.SerialNumber, "A50285BI");
+  EXPECT_EQ(a.VendorId + ":" + a.ProductId, "0403:6001");
+  EXPECT_EQ(a.Driver, "ftdi_sio");
   EXPECT_EQ(a.UsbPath, (Root / "sys/devices/pci0/usb1/1-2").string());
   EXPECT_EQ(PortAdapterText(a), node + "\nFT232R USB UART (FTDI)\nSerial number: A50285BI\n" + a.UsbPath);
 }
