@@ -67,12 +67,17 @@ package:
 	@cd build-package && cpack -G DEB >/dev/null && ls -l *.deb
 	@lintian --fail-on error build-package/*.deb
 
-# The Windows cross build (build-windows/) and its tests under Wine.
+# The Windows cross build (build-windows/) and its tests under Wine. The
+# end-to-end runs talk to the simulators of the Linux qmss in $(BUILD).
+LINUX_QMSS_TARGETS ?= qmss
 windows:
 	@$(MAKE) --no-print-directory build DEPS=windows BUILD=build-windows \
-	  CMAKE_FLAGS="-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)"
+	  CMAKE_FLAGS="-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release \
+	  -DQMSS_LINUX_QMSS=$(abspath $(BUILD))/cli/qmss $(CMAKE_FLAGS)"
 
-test-windows: windows
+test-windows:
+	@$(MAKE) --no-print-directory build DEPS=run TARGETS="$(LINUX_QMSS_TARGETS)"
+	@$(MAKE) --no-print-directory windows
 	@cd build-windows && ctest --output-on-failure -j $(JOBS) --timeout 900
 
 # Unpacks the package into a temporary root and checks it from there.

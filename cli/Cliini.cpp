@@ -2,8 +2,6 @@
 
 #include "files/Inipath.h"
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>

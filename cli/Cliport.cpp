@@ -15,13 +15,14 @@ bool ResolvePort(const TIniFile& ini, const std::string& text, int& number, std:
   std::map<int, std::string> overrides = ReadComOverrides(ini);
   SetComOverrides(overrides);
   if (text.empty()) {
-    error = "no port given (--port COMn or --port /dev/...)";
+    error = "no port given (--port COMn or --port " QMSS_DEVICE_PATH_EXAMPLE ")";
     return false;
   }
   if (const int n = ComNumber(text); n > 0) {
     if (ComDevicePath(n).empty()) {
-      error = ComName(n) + " maps to no device: give a device path (--port /dev/ttyUSB0) or add " +
-              ComName(n) + "=/dev/... to the [PORTS] section of " + ini.Path();
+      error = ComName(n) + " maps to no device: give a device path (--port " QMSS_DEVICE_PATH_EXAMPLE
+                           ") or add " + ComName(n) + "=" QMSS_DEVICE_PATH_EXAMPLE " to the [PORTS] section of " +
+              ini.Path();
       return false;
     }
     number = n;

@@ -10,6 +10,7 @@
 #include <set>
 
 #include "cli/Clihost.h"
+#include "cli/Cliport.h"
 #include "cli/Commands.h"
 #include "cli/Downloadlog.h"
 #include "cli/Downloadrun.h"
@@ -30,9 +31,9 @@ const char* const DownloadUsage =
     "Usage: qmss download k7310|trx5170l FILE -p|--port PORT [-p PORT ...] [--baud N] [--parity N|E|O]\n"
     "                     [--timeout S] [--connect-timeout S] [--reconnect S] [--force] [--ini FILE]\n"
     "                     [--json] [-q|-v] [--log FILE]\n"
-    "  -p, --port PORT      COMn (see qmss ports) or a device path such as /dev/ttyUSB0; give it\n"
-    "                       again for each further device: all are programmed at the same time,\n"
-    "                       each by a process of its own, with a table of the outcomes at the end\n"
+    "  -p, --port PORT      COMn (see qmss ports) or a device path such as " QMSS_DEVICE_PATH_EXAMPLE ";\n"
+    "                       give it again for each further device: all are programmed at the same\n"
+    "                       time, each by a process of its own, with a table of the outcomes at the end\n"
     "  --baud, --parity     line settings (default: the operation's section of the INI, else 1200 E)\n"
     "  --timeout S          give the run up after S seconds (default: three times the wire time\n"
     "                       of the bytes the run sends and receives, plus 60 s)\n"

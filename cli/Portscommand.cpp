@@ -3,11 +3,8 @@
 // /dev/serial/by-id, what sysfs knows of the USB adapter and its driver,
 // whether it opens now and if not why, and a [PORTS] line that keeps the COM
 // number on that adapter whichever USB socket it is in.
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <filesystem>
-#include <set>
 
 #include "files/Inifile.h"
 #include "cli/Cliargs.h"
@@ -16,6 +13,7 @@
 #include "cli/Jsonline.h"
 #include "comm/Portadapter.h"
 #include "comm/Portfactory.h"
+#include "comm/Portlist.h"
 #include "comm/Portmap.h"
 #include "comm/Portopenfault.h"
 
@@ -34,11 +32,6 @@ const char* const PortsUsage =
 
 constexpr int HighestComNumber = 255;
 const char* const ByIdFolder = "/dev/serial/by-id";
-
-bool DeviceExists(const std::string& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0;
-}
 
 // The /dev/serial/by-id link that leads to the same device node; empty when
 // none does.
@@ -85,6 +78,7 @@ void PrintText(const TPortLine& p) {
     std::printf("       USB      %s\n", usb.c_str());
   }
   if (!p.Adapter.Driver.empty()) std::printf("       driver   %s\n", p.Adapter.Driver.c_str());
+  if (!p.Adapter.SystemDevice.empty()) std::printf("       system   %s\n", p.Adapter.SystemDevice.c_str());
   if (!p.ById.empty()) std::printf("       [PORTS]  %s\n", PortsLine(p).c_str());
 }
 
@@ -135,16 +129,10 @@ int RunPortsCommand(const std::vector<std::string>& args) {
   const TIniFile ini(CliIniPath(parsed.Value("--ini")));
   SetComOverrides(ReadComOverrides(ini));
 
-  std::set<int> numbers;
-  for (int n = 1; n <= HighestComNumber; ++n) numbers.insert(n);
-  for (const auto& [n, path] : ComOverrides()) numbers.insert(n);
-
   int found = 0;
-  for (int n : numbers) {
-    const std::string path = ComDevicePath(n);
-    if (path.empty() || !DeviceExists(path)) continue;
+  for (const TPresentPort& present : PresentComPorts(HighestComNumber)) {
     ++found;
-    const TPortLine line = Describe(n, path);
+    const TPortLine line = Describe(present.Number, present.DevicePath);
     if (json)
       PrintJson(line);
     else

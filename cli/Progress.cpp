@@ -1,12 +1,26 @@
 #include "cli/Progress.h"
 
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <cmath>
 
 #include "cli/Figuretext.h"
 
 namespace {
+
+// Whether out is a terminal (a console on Windows), where the bar is redrawn in place.
+bool IsTerminal(FILE* out) {
+#ifdef _WIN32
+  return _isatty(_fileno(out)) != 0;
+#else
+  return ::isatty(fileno(out)) == 1;
+#endif
+}
+
 constexpr int BarWidth = 24;
 constexpr auto RedrawInterval = std::chrono::milliseconds(100);
 
@@ -18,7 +32,7 @@ std::string Bar(double fraction) {
 }  // namespace
 
 TProgress::TProgress(FILE* out, const char* unitWord)
-    : Out(out), UnitWord(unitWord), Live(::isatty(fileno(out)) == 1) {}
+    : Out(out), UnitWord(unitWord), Live(IsTerminal(out)) {}
 
 std::string TProgress::PartText(const std::string& state, const std::string& unit, long done, long total) const {
   std::string text = state;

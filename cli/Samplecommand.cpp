@@ -100,7 +100,7 @@ int RunSampleCommand(const std::vector<std::string>& args) {
   std::error_code ec;
   std::filesystem::create_directories(dir, ec);
   if (ec) {
-    std::fprintf(stderr, "qmss sample: could not create \"%s\": %s\n", dir.c_str(), ec.message().c_str());
+    std::fprintf(stderr, "qmss sample: could not create \"%s\": %s\n", dir.string().c_str(), ec.message().c_str());
     return ExitFailed;
   }
 
@@ -139,6 +139,6 @@ int RunSampleCommand(const std::vector<std::string>& args) {
     std::fprintf(stderr, "qmss sample: %s\n", e.what());
     return ExitFailed;
   }
-  std::printf("%s\n", (dir / "total.hex").c_str());
+  std::printf("%s\n", (dir / "total.hex").string().c_str());
   return ExitDone;
 }

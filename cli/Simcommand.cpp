@@ -1,12 +1,23 @@
 // qmss sim: runs one simulated device until SIGINT or SIGTERM, or until a
 // disconnect fault closed its line, then writes the dump.
-#include <csignal>
 #include <cstdio>
+
+#include "cli/Commands.h"
+
+#ifdef _WIN32
+// The simulators serve on pseudo-terminals, which Windows does not have.
+int RunSimCommand(const std::vector<std::string>& args) {
+  std::fprintf(stderr,
+               "qmss sim: the device simulators run on Linux only (they serve on pseudo-terminals); "
+               "run qmss sim there and connect this PC to it with a null-modem cable\n");
+  return ExitUsage;
+}
+#else
+#include <csignal>
 #include <ctime>
 #include <memory>
 #include <pthread.h>
 
-#include "cli/Commands.h"
 #include "sim/Simargs.h"
 #include "sim/Simulators.h"
 
@@ -56,3 +67,4 @@ int RunSimCommand(const std::vector<std::string>& args) {
   }
   return 0;
 }
+#endif

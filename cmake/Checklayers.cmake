@@ -4,8 +4,8 @@
 #
 # The library's folders (hex, files, core, comm) also include no Qt header,
 # and no operating-system header outside the files that hold the system
-# calls (the serial backends, the port-holder and access checks, the file
-# calls), so that everything above the port seam builds for Linux and Windows
+# calls (the serial backends, the port-holder and access checks, the list
+# of ports present, the system's error texts, the file calls), so that everything above the port seam builds for Linux and Windows
 # alike. A new backend file goes into PlatformFiles.
 cmake_minimum_required(VERSION 3.25)
 set(LibraryFolders hex files core comm)
@@ -13,7 +13,7 @@ set(PlatformFiles
   hex/Cellarray.cpp hex/Hexfilelines.cpp
   files/Fileio.cpp files/Inipath.cpp
   comm/Termiosport.cpp comm/Termiosport.h comm/Linerate.cpp comm/Portholder.cpp comm/Portaccess.cpp
-  comm/Win32port.cpp comm/Win32port.h comm/Win32ports.cpp)
+  comm/Win32port.cpp comm/Win32port.h comm/Portlist.cpp comm/Portopenfault.cpp)
 set(SystemHeaders "termios|unistd|fcntl|poll|dirent|pwd|grp|signal|sys/|asm/|linux/|windows|winbase|setupapi")
 string(REPLACE "," ";" ALLOWED "${ALLOWED}")
 file(GLOB sources ${FOLDER}/*.cpp ${FOLDER}/*.h)

@@ -14,6 +14,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# There is no Qt for this compiler here: the library and qmss.exe only.
+set(QMSS_APP OFF CACHE BOOL "Build the desktop app (needs Qt 6 Widgets)")
 # -O2: GCC 12 at -O3 warns falsely of overlapping copies (-Wrestrict) inside
 # std::string, which -Werror would turn into a failed build.
 set(CMAKE_CXX_FLAGS_RELEASE "-O2 -DNDEBUG" CACHE STRING "Flags of the Release build")

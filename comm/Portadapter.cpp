@@ -4,6 +4,8 @@
 #include <fstream>
 #include <system_error>
 
+#include "comm/Portlist.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -30,6 +32,11 @@ TPortAdapter DescribePortAdapter(const std::string& devicePath, const std::strin
   TPortAdapter adapter;
   adapter.DevicePath = devicePath;
   if (devicePath.empty()) return adapter;
+#ifdef _WIN32
+  adapter.SystemDevice = SystemDeviceOf(devicePath);
+  adapter.Present = !adapter.SystemDevice.empty();
+  return adapter;
+#endif
   std::error_code error;
   const fs::path node = fs::canonical(devicePath, error);
   if (!error) {
@@ -67,6 +74,7 @@ TPortAdapter DescribePortAdapter(const std::string& devicePath, const std::strin
 std::string PortAdapterText(const TPortAdapter& adapter) {
   std::string text = adapter.DevicePath.empty() ? std::string("No device path") : adapter.DevicePath;
   if (!adapter.DevicePath.empty() && !adapter.Present) return text + "\nNot present";
+  if (!adapter.SystemDevice.empty()) return text + "\n" + adapter.SystemDevice;
   if (adapter.Usb) {
     std::string product = adapter.Product.empty() ? std::string("USB adapter") : adapter.Product;
     if (!adapter.Manufacturer.empty()) product += " (" + adapter.Manufacturer + ")";

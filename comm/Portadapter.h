@@ -18,11 +18,13 @@ struct TPortAdapter {
   std::string VendorId;      // its "idVendor" and "idProduct", four hex digits each
   std::string ProductId;
   std::string Driver;        // the kernel driver of the port's device ("ftdi_sio", "cdc_acm"), when bound
+  std::string SystemDevice;  // Windows: the system's device behind the COM name ("\Device\VCP0")
 };
 
 // Reads sysfs for the device node (a path such as /dev/ttyUSB0 or a link to
 // one under /dev/serial/by-id). Missing entries leave fields empty; nothing
-// throws. sysfsRoot is "/sys" except in tests.
+// throws. sysfsRoot is "/sys" except in tests. On Windows, which has no
+// sysfs, the system's device name behind a COM name is all there is.
 TPortAdapter DescribePortAdapter(const std::string& devicePath, const std::string& sysfsRoot = "/sys");
 
 // The description as lines for a tooltip: the device node, then the USB

@@ -2,7 +2,14 @@
 
 #include <mutex>
 
+// The one place that picks the system's backend.
+#ifdef _WIN32
+#include "comm/Win32port.h"
+using TSystemPort = TWin32Port;
+#else
 #include "comm/Termiosport.h"
+using TSystemPort = TTermiosPort;
+#endif
 
 namespace {
 
@@ -15,7 +22,7 @@ TPortFactory& InstalledFactory() {
 
 }  // namespace
 
-std::unique_ptr<TSerialPort> MakeSystemPort() { return std::make_unique<TTermiosPort>(); }
+std::unique_ptr<TSerialPort> MakeSystemPort() { return std::make_unique<TSystemPort>(); }
 
 std::unique_ptr<TSerialPort> MakeSerialPort() {
   TPortFactory factory;

@@ -12,16 +12,25 @@ namespace {
 struct PortRange {
   int First;           // first COM number of the range
   int Last;            // last COM number of the range
-  const char* Prefix;  // device path of index 0, without the index
+  const char* Prefix;  // device path without its index
+  int FirstIndex;      // the index of the first COM number's device
 };
 
+#ifdef _WIN32
+// The system names its serial ports COMn itself; "\\.\" is the prefix that
+// opens the numbers above 9 as well.
+constexpr PortRange PortTable[] = {
+    {1, 255, "\\\\.\\COM", 1},
+};
+#else
 // Fixed, so that a COM number keeps naming the same kind of port whatever
 // adapters are plugged in.
 constexpr PortRange PortTable[] = {
-    {1, 32, "/dev/ttyS"},
-    {33, 64, "/dev/ttyUSB"},
-    {65, 96, "/dev/ttyACM"},
+    {1, 32, "/dev/ttyS", 0},
+    {33, 64, "/dev/ttyUSB", 0},
+    {65, 96, "/dev/ttyACM", 0},
 };
+#endif
 
 // Set once by the host at start-up, before any channel runs; read afterwards.
 std::map<int, std::string>& Overrides() {
@@ -39,7 +48,7 @@ std::string ComDevicePath(int number) {
   if (found != overrides.end()) return found->second;
   for (const PortRange& range : PortTable) {
     if (number >= range.First && number <= range.Last)
-      return range.Prefix + std::to_string(number - range.First);
+      return range.Prefix + std::to_string(number - range.First + range.FirstIndex);
   }
   return {};
 }
@@ -47,8 +56,9 @@ std::string ComDevicePath(int number) {
 std::vector<std::string> ComTableLines() {
   std::vector<std::string> lines;
   for (const PortRange& range : PortTable)
-    lines.push_back(ComName(range.First) + "-" + ComName(range.Last) + ": " + range.Prefix + "0-" +
-                    std::to_string(range.Last - range.First));
+    lines.push_back(ComName(range.First) + "-" + ComName(range.Last) + ": " + range.Prefix +
+                    std::to_string(range.FirstIndex) + "-" +
+                    std::to_string(range.Last - range.First + range.FirstIndex));
   return lines;
 }
 

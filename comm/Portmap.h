@@ -4,6 +4,7 @@
 //   COM33..COM64 -> /dev/ttyUSB0..31
 //   COM65..COM96 -> /dev/ttyACM0..31
 // and an INI section "PORTS" overrides any number (COM7=/dev/serial/by-id/...).
+// On Windows the system's own names are used: COMn is "\\.\COMn".
 #pragma once
 
 #include <map>

@@ -2,6 +2,33 @@
 
 #include <cstring>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace {
+
+// The system's own text for the error code of the call that failed: errno
+// on Linux, GetLastError on Windows.
+std::string SystemErrorText(int error) {
+  if (error == 0) return "unknown reason";
+#ifdef _WIN32
+  char text[512] = {};
+  const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                      static_cast<DWORD>(error), 0, text, sizeof text, nullptr);
+  std::string message(text, length);
+  // The system's texts end in a full stop and a line break; the caller adds its own.
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.'))
+    message.pop_back();
+  if (message.empty()) return "system error " + std::to_string(error);
+  return message + " (system error " + std::to_string(error) + ")";
+#else
+  return std::strerror(error);
+#endif
+}
+
+}  // namespace
+
 std::string PortOpenCause(const std::string& portName, const std::string& devicePath,
                           const PortOpenFailure& failure) {
   const std::string port = devicePath.empty() ? portName : portName + " (" + devicePath + ")";
@@ -26,7 +53,5 @@ std::string PortOpenCause(const std::string& portName, const std::string& device
     case PortOpenFault::None:
       break;
   }
-  return port + " could not be opened: " +
-         (failure.Error != 0 ? std::string(std::strerror(failure.Error)) : std::string("unknown reason")) +
-         ".";
+  return port + " could not be opened: " + SystemErrorText(failure.Error) + ".";
 }

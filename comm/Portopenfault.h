@@ -18,7 +18,7 @@ struct PortOpenFailure {
   PortOpenFault Fault = PortOpenFault::None;
   int HolderPid = 0;          // HeldByOther: the process that has the port, 0 when not known
   std::string HolderCommand;  // its command name
-  int Error = 0;              // the system's error number of the call that failed
+  int Error = 0;              // the system's error code of the call that failed (errno, GetLastError)
 };
 
 // The cause and what to do, for the port portName (COMn) at devicePath.

@@ -1,11 +1,11 @@
 // The download view model: page map, parameter order, received lines.
 #include <gtest/gtest.h>
 
-#include <QTemporaryDir>
 #include <thread>
 
 #include "core/Modelswdl.h"
 #include "tests/support/Hexwriter.h"
+#include "tests/support/Tempdir.h"
 
 namespace {
 
@@ -22,11 +22,11 @@ TEST(ModelSwDl, PageMapReadsAddressesAndOffsetsAlike) {
 }
 
 struct ParameterFixture : ::testing::Test {
-  QTemporaryDir dir;
+  TempDir dir;
   TModelSwDl m;
   std::vector<int32_t> SentOrder(const std::string& text) {
     m.SetOperation(3);
-    m.LoadFile(WriteTextFile(dir.path().toStdString() + "/p.txt", text));
+    m.LoadFile(WriteTextFile(dir.File("p.txt"), text));
     std::vector<int32_t> order;
     int32_t after = -1, number = 0;
     std::string value;
@@ -54,7 +54,7 @@ TEST_F(ParameterFixture, NumbersAboveSixteenBitsAreNeverSent) {
 
 TEST_F(ParameterFixture, AFailedReadKeepsThePreviousLines) {
   SentOrder("4:x\r\n");
-  EXPECT_THROW(m.LoadFile(dir.path().toStdString() + "/none.txt"), std::runtime_error);
+  EXPECT_THROW(m.LoadFile(dir.File("none.txt")), std::runtime_error);
   EXPECT_TRUE(m.HasData());
   EXPECT_EQ(m.DataLines(), (std::vector<std::string>{"4:x"}));
 }

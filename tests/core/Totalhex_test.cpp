@@ -1,7 +1,6 @@
 // Combining four part images into the total image and its file.
 #include <gtest/gtest.h>
 
-#include <QTemporaryDir>
 #include <algorithm>
 #include <fstream>
 #include <random>
@@ -9,15 +8,16 @@
 #include "core/Modeltotalhex.h"
 #include "core/Textfile.h"
 #include "tests/support/Hexwriter.h"
+#include "tests/support/Tempdir.h"
 
 namespace {
 
 struct TotalHexFixture : ::testing::Test {
-  QTemporaryDir dir;
+  TempDir dir;
   TModelTotalHex total;
 
   std::string File(const std::string& name, const std::string& text) {
-    return WriteTextFile(dir.path().toStdString() + "/" + name, text);
+    return WriteTextFile(dir.File(name), text);
   }
   void LoadAll(const std::string texts[4]) {
     const char* names[4] = {"main.hex", "disp.hex", "lc.hex", "eth.hex"};
@@ -25,7 +25,7 @@ struct TotalHexFixture : ::testing::Test {
   }
   // The total file as the K7310 operation loads it.
   std::unique_ptr<HexFile> Reloaded() {
-    const std::string path = dir.path().toStdString() + "/total.hex";
+    const std::string path = dir.File("total.hex");
     total.Save(path);
     auto image = std::make_unique<HexFile>(0xB0000, 0x08000000);
     image->Load(path);
@@ -172,7 +172,7 @@ TEST_F(TotalHexFixture, SaveWritesTheLinesWithCrLf) {
                                 IntelHex({{0x08000000, {3}}}), IntelHex({{0x08000000, {4}}})};
   LoadAll(texts);
   ASSERT_TRUE(total.Combine());
-  const std::string path = dir.path().toStdString() + "/t.hex";
+  const std::string path = dir.File("t.hex");
   total.Save(path);
   const std::vector<std::string> lines = ReadTextLines(path);
   EXPECT_EQ(lines, *total.Image(5).Lines());

@@ -4,7 +4,6 @@
 // failure branches, and the status the view is shown at every step.
 #include <gtest/gtest.h>
 
-#include <QTimer>
 #include <tuple>
 
 #include "core/Model.h"
@@ -205,7 +204,7 @@ class TStatusRecorder {
     if (recorder->Pending) return;
     recorder->Pending = true;
     // The texts are set one after the other: look once the hand-over is over.
-    QTimer::singleShot(0, [recorder] { recorder->Record(); });
+    TestHostLoop().Post([recorder] { recorder->Record(); });
   }
   void Record() {
     Pending = false;

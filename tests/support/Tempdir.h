@@ -25,6 +25,7 @@ class TempDir {
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
 
+  std::string Folder() const { return Path.string(); }
   std::string File(const std::string& name) const { return (Path / name).string(); }
 
   // Writes text byte for byte (no line-end translation) and returns the path.

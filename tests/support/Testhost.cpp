@@ -10,7 +10,7 @@
 
 TTestHost::TTestHost(TFakeClockLoop* fakeLoop)
     : THost(fakeLoop ? static_cast<THostLoop&>(*fakeLoop) : TestHostLoop()),
-      IniPath(Dir.path().toStdString() + "/QMScaleService.INI") {
+      IniPath(Dir.File("QMScaleService.INI")) {
   if (!fakeLoop) return;
   Pump = std::make_unique<TExtraPump>([this, fakeLoop] {
     fakeLoop->ProcessPending(0);

@@ -3,7 +3,6 @@
 // a temporary folder of its own.
 #pragma once
 
-#include <QTemporaryDir>
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -16,6 +15,7 @@
 #include "tests/support/Eventloop.h"
 
 class TFakeClockLoop;
+#include "tests/support/Tempdir.h"
 
 class TTestHost : public THost {
  public:
@@ -53,7 +53,7 @@ class TTestHost : public THost {
   // The first line of each error: the fixed text, without the cause that an
   // open failure gives on its second line.
   std::vector<std::string> ErrorHeads() const;
-  std::string Folder() const { return Dir.path().toStdString(); }
+  std::string Folder() const { return Dir.Folder(); }
 
   std::unique_ptr<TModel> ModelPtr;
   std::unique_ptr<TController> Controller;
@@ -63,7 +63,7 @@ class TTestHost : public THost {
   std::atomic<int> Restarts{0};
 
  private:
-  QTemporaryDir Dir;
+  TempDir Dir;
   std::string IniPath;
   mutable std::mutex LogLock;
   std::string LogText;
