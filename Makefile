@@ -60,12 +60,15 @@ screenshots: build
 
 # The Debian package: the programs alone, built in Release into
 # build-package/ (CI builds them with warnings as errors), then checked by
-# lintian.
+# lintian; and the Windows zip of qmss.exe with its README, from the cross
+# build in build-windows/.
 package:
 	@$(MAKE) --no-print-directory build DEPS=package BUILD=build-package \
 	  CMAKE_FLAGS="-DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DQMSS_BUILD_TESTS=OFF $(CMAKE_FLAGS)"
 	@cd build-package && cpack -G DEB >/dev/null && ls -l *.deb
 	@lintian --fail-on error build-package/*.deb
+	@$(MAKE) --no-print-directory windows TARGETS=windows-zip
+	@ls -l build-windows/*.zip
 
 # The Windows cross build (build-windows/) and its tests under Wine. The
 # end-to-end runs talk to the simulators of the Linux qmss in $(BUILD).

@@ -246,3 +246,12 @@ bool TWin32Port::DiscardInput() {
   if (!Port) return false;
   return PurgeComm(AsHandle(Port), PURGE_RXCLEAR | PURGE_RXABORT) != 0;
 }
+
+bool TWin32Port::HungUp() {
+  if (!IsOpen()) return false;
+  // A USB adapter that has gone leaves a handle every comm call refuses;
+  // ClearCommError asks without waiting and takes no input.
+  DWORD errors = 0;
+  COMSTAT status{};
+  return !ClearCommError(AsHandle(Port), &errors, &status);
+}

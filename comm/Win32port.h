@@ -33,6 +33,7 @@ class TWin32Port : public TSerialPort {
   bool Write(const uint8_t* data, size_t count, size_t& written) override;
   bool Flush() override;
   bool DiscardInput() override;
+  bool HungUp() override;
 
   // The path CreateFileA is given for a device path or COM name.
   static std::string NativePath(const std::string& devicePath);
