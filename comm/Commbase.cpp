@@ -5,6 +5,8 @@
 
 #include "comm/Portfactory.h"
 #include "comm/Portmap.h"
+#include "core/Host.h"
+#include "core/Model.h"
 
 CmBase::CmBase(TModel& model, PortSettings* settings)
     : Model(model),
@@ -115,4 +117,37 @@ void CmBase::ClosePort() {
     Port.Close();
     StatusRecord->Handle = -1;
   }
+}
+
+bool CmBase::ReopenStep(CmPortWait& wait, const std::function<void()>& openLine, bool& requested) {
+  requested = wait.TakeRequest();
+  if (!requested && !wait.AttemptDue(Clock().Now())) {
+    Clock().Sleep(wait.WaitFrom(Clock().Now()));
+    return false;
+  }
+  try {
+    openLine();
+  } catch (const ECommError& e) {
+    ClosePort();
+    wait.AttemptFailed(Clock().Now(), e.what());
+    if (requested) {
+      // The user asked for a run: the failure is shown once, and logged.
+      Model.Host().LogWrite(PortErrorLogLines(e.what()));
+      wait.SetMessage(e.what());
+      StatusChanged = true;
+    }
+    return false;
+  }
+  Model.Host().LogWrite(PortName() + " is open again\r\n");
+  StatusChanged = true;
+  return true;
+}
+
+bool CmBase::TakeHangup(CmPortWait& wait) {
+  if (!Port.IsOpen() || !Port.HungUp()) return false;
+  ClosePort();
+  const std::string cause = PortHangupCause(Config ? Config->Port : 0);
+  Model.Host().LogWrite(cause + "\r\n");
+  wait.Missing(Clock().Now(), cause);
+  return true;
 }

@@ -12,6 +12,7 @@
 
 #include "comm/Commconfig.h"
 #include "comm/Commerror.h"
+#include "comm/Portwait.h"
 #include "comm/Serialport.h"
 
 class TModel;
@@ -85,6 +86,14 @@ class CmBase {
   // timer armed after a write adds them, so that it counts from then.
   int PendingWireMs() const;
   void ClosePort();
+  // One step of waiting for an absent port (wait says when to try next):
+  // sleeps until the next attempt, or tries openLine once. The failure of an
+  // attempt the user asked for (requested) is logged and shown once, in
+  // UpdateStatus; an open is logged. Whether the port is open now.
+  bool ReopenStep(CmPortWait& wait, const std::function<void()>& openLine, bool& requested);
+  // Whether the open port has hung up (the device is gone); it is then
+  // closed, the cause logged, and wait told that the port is missing.
+  bool TakeHangup(CmPortWait& wait);
   // The clock of the port: the channel's own pauses and waits go by it.
   TClock& Clock() const { return Port.Clock(); }
 

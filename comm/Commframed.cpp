@@ -41,37 +41,18 @@ void CmFramed::OpenLine() {
 }
 
 void CmFramed::WaitForPort() {
-  const bool requested = PortWait.TakeRequest();
-  if (!requested && !PortWait.AttemptDue(Clock().Now())) {
-    Clock().Sleep(PortWait.WaitFrom(Clock().Now()));
+  bool requested = false;
+  if (!ReopenStep(PortWait, [this] { OpenLine(); }, requested)) {
+    if (requested) RequestedCode = -1;  // the attempt asked for has failed
     return;
   }
-  try {
-    OpenLine();
-  } catch (const ECommError& e) {
-    ClosePort();
-    PortWait.AttemptFailed(Clock().Now(), e.what());
-    if (requested) {
-      Model.Host().LogWrite(PortErrorLogLines(e.what()));
-      PortWait.SetMessage(e.what());
-      StatusChanged = true;
-    }
-    RequestedCode = -1;
-    return;
-  }
-  Model.Host().LogWrite(PortName() + " is open again\r\n");
   State_ = OpenedState();
-  StatusChanged = true;
   // The start that was asked for while the port was absent.
   if (RequestedCode.exchange(-1) == CmCommand::Start && !Exchanges.empty()) Command(CmCommand::Start);
 }
 
 void CmFramed::WatchForHangup() {
-  if (!Port.IsOpen() || !Port.HungUp()) return;
-  ClosePort();
-  const std::string cause = PortHangupCause(Config ? Config->Port : 0);
-  Model.Host().LogWrite(cause + "\r\n");
-  PortWait.Missing(Clock().Now(), cause);
+  if (!TakeHangup(PortWait)) return;
   State_ = PortErrorState;
   StatusChanged = true;
 }

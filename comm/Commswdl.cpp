@@ -80,31 +80,13 @@ void CmSwDl7310::OpenLine() {
 }
 
 void CmSwDl7310::WaitForPort() {
-  const bool requested = PortWait.TakeRequest();
-  if (!requested && !PortWait.AttemptDue(Clock().Now())) {
-    Clock().Sleep(PortWait.WaitFrom(Clock().Now()));
-    return;
-  }
-  try {
-    OpenLine();
-  } catch (const ECommError& e) {
-    ClosePort();
-    PortWait.AttemptFailed(Clock().Now(), e.what());
-    if (requested) {
-      // The user asked for a run: the failure is shown once, and logged.
-      Model.Host().LogWrite(PortErrorLogLines(e.what()));
-      PortWait.SetMessage(e.what());
-      StatusChanged = true;
-    }
-    return;
-  }
-  Model.Host().LogWrite(PortName() + " is open again\r\n");
+  bool requested = false;
+  if (!ReopenStep(PortWait, [this] { OpenLine(); }, requested)) return;
   Processor = 0;
   const bool hasData = Model.SwDl.HasData();
   const int8_t next = !hasData ? NoFile : requested ? Start : Ready;
   int8_t expected = Error;
   if (State.compare_exchange_strong(expected, next) && next == Start) History.Started();
-  StatusChanged = true;
 }
 
 std::string CmSwDl7310::WithHangupCause(const std::string& error) {
@@ -115,11 +97,7 @@ std::string CmSwDl7310::WithHangupCause(const std::string& error) {
 // Asked at every idle step: a look at the port that does not wait, next to
 // the hand-over every step makes anyway.
 void CmSwDl7310::WatchForHangup() {
-  if (!Port.IsOpen() || !Port.HungUp()) return;
-  ClosePort();
-  const std::string cause = PortHangupCause(Config ? Config->Port : 0);
-  Model.Host().LogWrite(cause + "\r\n");
-  PortWait.Missing(Clock().Now(), cause);
+  if (!TakeHangup(PortWait)) return;
   // A start the host asked for meanwhile stands: its run opens the port.
   int8_t expected = StepState;
   if (State.compare_exchange_strong(expected, Error)) StatusChanged = true;
