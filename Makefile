@@ -42,7 +42,7 @@ bench: build
 tsan:
 	@$(MAKE) --no-print-directory test BUILD=build-tsan \
 	  CMAKE_FLAGS="-DQMSS_SANITIZE=thread -DCMAKE_BUILD_TYPE=Debug $(CMAKE_FLAGS)" \
-	  TEST_ENV="TSAN_OPTIONS='suppressions=$(CURDIR)/tests/tsan.supp halt_on_error=0 exitcode=66'"
+	  TEST_ENV="TSAN_OPTIONS='suppressions=$(CURDIR)/tests/tsan.supp halt_on_error=0 exitcode=66 die_after_fork=0'"
 
 asan:
 	@$(MAKE) --no-print-directory test BUILD=build-asan \

@@ -27,6 +27,9 @@ struct FramedRun : ::testing::Test {
   TScriptedFramedDevice Device;
   TScriptedPortFactory Ports{Clock, Device};
   ChannelHost Host{&Loop};
+  // The worker ends before the host goes: it may still log (a device
+  // stopped by the test hangs up) while the host's destructors run.
+  void TearDown() override { Host.Shutdown(); }
 
   // Starts the channel of operation at 115200 baud, parity N, and loads the
   // file with text; waits until it shows readyText.

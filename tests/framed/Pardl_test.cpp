@@ -45,6 +45,9 @@ class ParDlTest : public ::testing::Test {
   }
 
   ChannelHost Host;
+  // The worker ends before the host goes: it may still log (a device
+  // stopped by the test hangs up) while the host's destructors run.
+  void TearDown() override { Host.Shutdown(); }
   std::unique_ptr<SimParams> Device;
 };
 

@@ -43,6 +43,9 @@ class ParUlTest : public ::testing::Test {
 
   TestPty Pty;
   ChannelHost Host;
+  // The worker ends before the host goes: it may still log (a device
+  // stopped by the test hangs up) while the host's destructors run.
+  void TearDown() override { Host.Shutdown(); }
 };
 
 struct SplitCase {
