@@ -7,7 +7,7 @@
 set -euo pipefail
 build=${1:?usage: $0 BUILD_DIR}
 program="$build/cli/qmss"
-[ -x "$program" ] || cmake --build "$build" -j2 --target qmss qmss-full >/dev/null
+[ -x "$program" ] || cmake --build "$build" -j2 --target qmss >/dev/null
 program=$(cd "$(dirname "$program")" && pwd)/qmss
 
 work=$(mktemp -d)
