@@ -4,10 +4,19 @@
 #include <cstdio>
 
 std::string GroupedNumber(int64_t value) {
-  const bool negative = value < 0;
-  std::string digits = std::to_string(negative ? -value : value);
-  for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3) digits.insert(static_cast<size_t>(at), ",");
-  return negative ? "-" + digits : digits;
+  // Digits from the right, a comma before every third; built backwards so
+  // that nothing is inserted into the middle of a string.
+  uint64_t rest = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+  std::string reversed;
+  int count = 0;
+  do {
+    if (count > 0 && count % 3 == 0) reversed.push_back(',');
+    reversed.push_back(static_cast<char>('0' + rest % 10));
+    rest /= 10;
+    ++count;
+  } while (rest > 0);
+  if (value < 0) reversed.push_back('-');
+  return std::string(reversed.rbegin(), reversed.rend());
 }
 
 std::string ClockText(double seconds) {
