@@ -2,6 +2,8 @@
 // the closing line, and the JSON the command line writes and reads back.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "cli/Downloadlog.h"
 #include "cli/Figuretext.h"
 #include "cli/Jsonfields.h"
@@ -87,7 +89,8 @@ TEST(RunMeter, RateAndTimeLeftAndACompletedRun) {
 
 TEST(FigureText, NumbersDurationsAndClosingLines) {
   const std::pair<int64_t, const char*> grouped[] = {{0, "0"}, {999, "999"}, {1000, "1,000"}, {4036, "4,036"},
-                                                     {1234567, "1,234,567"}, {-4036, "-4,036"}};
+                                                     {1234567, "1,234,567"}, {-4036, "-4,036"},
+                                                     {INT64_MIN, "-9,223,372,036,854,775,808"}};
   for (const auto& [value, text] : grouped) EXPECT_EQ(GroupedNumber(value), text);
   const std::pair<double, const char*> clocks[] = {{0, "0:00"}, {4.4, "0:04"}, {59.6, "1:00"}, {750, "12:30"},
                                                    {3723, "1:02:03"}, {-1, "--:--"}};
